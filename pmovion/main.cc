@@ -1,0 +1,11 @@
+// Movionsmith: names the message bases of echo areas after their tags.
+#include "kernel/orvKernel.h"
+#include "kernel/textio.h"
+
+int main(int argc, char** argv) {
+  orvKernel::StartPlugin({"Movionsmith v1.1 for Orvane", "Movionr"}, argc,
+                         argv);
+  textio::ConsoleLine("");
+  if (orvKernel::PluginParams().Check2) orvKernel::EndOfRunPause();
+  orvKernel::FinishPlugin("00");
+}

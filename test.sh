@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Configures, builds and runs every test from a fresh clone: the plain build
+# (programs in build/bin), then the same under AddressSanitizer and UBSan.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/install-deps
+cmake --workflow --preset default
+cmake --workflow --preset sanitize

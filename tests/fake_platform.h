@@ -1,0 +1,58 @@
+// An in-memory stand-in for the operating system, linked into unit tests in
+// place of the real platform: files live in a map, every change is recorded
+// in a journal, and any call can be made to fail on demand.
+#ifndef ORVANE_TESTS_FAKE_PLATFORM_H
+#define ORVANE_TESTS_FAKE_PLATFORM_H
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace fakefs {
+
+// The calls that can be made to fail.
+enum class Op { kOpenRead, kOpenWrite, kRead, kWrite, kSync, kClose, kDelete,
+                kMove, kLink, kReplace, kSyncDirectory, kConsoleWrite,
+                kReadInput, kRandom };
+
+// Forgets every file, failure, journal entry, console byte and draw.
+void Reset();
+
+// Puts a file with these bytes under the path, replacing one that is there.
+void SetFile(const std::string& path, const std::string& contents);
+
+// True when a file stands under the path.
+bool HasFile(const std::string& path);
+
+// The bytes of the file under the path; empty when there is none.
+std::string FileContents(const std::string& path);
+
+// Every file, by path.
+const std::map<std::string, std::string>& Files();
+
+// Makes every later call of `op` on `path` fail with `error`; an empty path
+// makes it fail on every path. `times` limits how often (0: always).
+void FailOn(Op op, const std::string& path, int error, int times = 0);
+
+// Makes Link report a file system without hard links.
+void SetLinksUnsupported(bool unsupported);
+
+// What changed on the "disk", in order: "move A -> B", "link A -> B",
+// "replace A -> B", "delete A", "create A".
+const std::vector<std::string>& Journal();
+
+// All bytes written to standard output.
+const std::string& ConsoleOutput();
+
+// The draws RandomBelow gives back, in order; 0 when they run out.
+void SetDraws(const std::vector<std::uint32_t>& draws);
+
+// The error number the fake uses for a missing file and an existing target.
+constexpr int kNoEntry = 2;
+constexpr int kExists = 17;
+constexpr int kLinkUnsupported = 1;
+
+}  // namespace fakefs
+
+#endif  // ORVANE_TESTS_FAKE_PLATFORM_H
