@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "kernel/orvKernel.h"
+#include "kernel/textio.h"
+#include "tests/fake_platform.h"
 
 namespace {
 
+using fakefs::Op;
 using rename_pass::AreaLine;
 
 TEST(ParseAreaLine, FieldsOfACompactedLine) {
@@ -123,6 +128,202 @@ TEST(NewBasePath, SelectionAndDirectoryPart) {
     orvKernel::ResetPluginParams({.Check3 = row.check3});
     EXPECT_EQ(row.newPath, rename_pass::NewBasePath(
                                {.tag = "local.test", .path = row.path}));
+  }
+}
+
+// The whole pass over the in-memory platform: the backup name, and every
+// way the end of a run can fail after bases have moved.
+const std::string kCfg = "C:\\NODE\\squish.cfg";
+const std::string kTemp = "C:\\NODE\\squish_.cfg.tmp";
+const std::string kBackup = "C:\\NODE\\squish.cfg.7.bak";
+const std::string kConfig =
+    "EchoArea  FIDO.SUPPORT C:\\MAIL\\AUTO0001 -$\r\n"
+    "EchoArea LOCAL.TEST   C:\\MAIL\\AUTO0002\r\n";
+const char* const kExts[] = {".sqd", ".sqi", ".sql", ".sqp"};
+
+class RunRenamePassTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fakefs::Reset();
+    textio::ResetIo();
+    orvKernel::ResetPluginParams({.SquishPath = kCfg}, "Movionr");
+    fakefs::SetDraws({6});  // position 7: suffix "7"
+    fakefs::SetFile(kCfg, kConfig);
+    for (const char* ext : kExts)
+      fakefs::SetFile(std::string("C:\\MAIL\\AUTO0001") + ext, ext);
+    fakefs::SetFile("C:\\MAIL\\AUTO0002.sqd", "local");
+  }
+  // Every message file stands at its old name, the configuration is the
+  // old one and nothing else is left but the temporary file.
+  void ExpectNothingChanged() {
+    EXPECT_EQ(kConfig, fakefs::FileContents(kCfg));
+    for (const char* ext : kExts)
+      EXPECT_EQ(ext, fakefs::FileContents(std::string("C:\\MAIL\\AUTO0001") + ext));
+    EXPECT_EQ("local", fakefs::FileContents("C:\\MAIL\\AUTO0002.sqd"));
+    EXPECT_FALSE(fakefs::HasFile(kBackup));
+    EXPECT_EQ(7u, fakefs::Files().size());  // 5 base files, config, temp
+  }
+};
+
+TEST_F(RunRenamePassTest, RenamesAndKeepsTheBackup) {
+  rename_pass::RunRenamePass();
+  EXPECT_TRUE(textio::IoOk());
+  EXPECT_EQ("EchoArea FIDO.SUPPORT C:\\MAIL\\FIDO.SUPPORT -$\r\n"
+            "EchoArea LOCAL.TEST C:\\MAIL\\LOCAL.TEST\r\n",
+            fakefs::FileContents(kCfg));
+  EXPECT_EQ(kConfig, fakefs::FileContents(kBackup));
+  EXPECT_FALSE(fakefs::HasFile(kTemp));
+  EXPECT_EQ("local", fakefs::FileContents("C:\\MAIL\\LOCAL.TEST.sqd"));
+  EXPECT_EQ("C:\\MAIL\\AUTO0001 -> FIDO.SUPPORT :Renamed 4 files\r\n"
+            "C:\\MAIL\\AUTO0002 -> LOCAL.TEST :Renamed 1 files\r\n",
+            fakefs::ConsoleOutput());
+}
+
+TEST_F(RunRenamePassTest, TakenBackupNamesAreDrawnAgainAmongTheRest) {
+  struct Row {
+    std::vector<std::string> taken;  // suffixes of existing backups
+    std::vector<std::uint32_t> draws;
+    std::string suffix;
+  };
+  const Row kRows[] = {
+      {{}, {6}, "7"},
+      {{"7"}, {6, 6}, "8"},            // position 7 is gone from the draw
+      {{"7", "8"}, {6, 6, 6}, "9"},
+      {{}, {35}, ""},                  // position 36 has no character
+      {{""}, {35, 34}, "z"},           // 35 positions left after it
+  };
+  for (const Row& row : kRows) {
+    SCOPED_TRACE("suffix '" + row.suffix + "'");
+    SetUp();
+    for (const std::string& taken : row.taken)
+      fakefs::SetFile("C:\\NODE\\squish.cfg." + taken + ".bak", "older");
+    fakefs::SetDraws(row.draws);
+    rename_pass::RunRenamePass();
+    EXPECT_TRUE(textio::IoOk());
+    EXPECT_EQ(kConfig,
+              fakefs::FileContents("C:\\NODE\\squish.cfg." + row.suffix + ".bak"));
+    for (const std::string& taken : row.taken)
+      EXPECT_EQ("older", fakefs::FileContents("C:\\NODE\\squish.cfg." + taken + ".bak"));
+  }
+}
+
+TEST_F(RunRenamePassTest, EveryBackupNameTakenIsTheErrorExit) {
+  for (int position = 1; position <= 36; ++position)
+    fakefs::SetFile("C:\\NODE\\squish.cfg." +
+                        orvKernel::BackupSuffixAt(position) + ".bak", "");
+  EXPECT_EXIT(rename_pass::RunRenamePass(), ::testing::ExitedWithCode(17), "");
+}
+
+TEST_F(RunRenamePassTest, FailureAtTheEndPutsEveryBaseBack) {
+  struct Row {
+    const char* what;
+    std::function<void()> inject;
+  };
+  const Row kRows[] = {
+      {"reading the configuration",
+       [] { fakefs::FailOn(Op::kRead, kCfg, 5, 1); }},
+      {"writing the temporary file",
+       [] { fakefs::FailOn(Op::kWrite, kTemp, 28); }},
+      {"flushing the temporary file",
+       [] { fakefs::FailOn(Op::kSync, kTemp, 5); }},
+      {"closing the temporary file",
+       [] { fakefs::FailOn(Op::kClose, kTemp, 5); }},
+      {"the console", [] { fakefs::FailOn(Op::kConsoleWrite, "", 28, 1); }},
+      {"syncing a moved base's directory",
+       [] { fakefs::FailOn(Op::kSyncDirectory, "C:\\MAIL\\AUTO0001.sqd", 5); }},
+      {"backup name taken at the end",
+       [] { fakefs::FailOn(Op::kLink, kCfg, fakefs::kExists); }},
+      {"the atomic replace",
+       [] { fakefs::FailOn(Op::kReplace, kTemp, 5); }},
+      {"no hard links, first move",
+       [] {
+         fakefs::SetLinksUnsupported(true);
+         fakefs::FailOn(Op::kMove, kCfg, 5);
+       }},
+      {"no hard links, second move",
+       [] {
+         fakefs::SetLinksUnsupported(true);
+         fakefs::FailOn(Op::kMove, kTemp, 5);
+       }},
+  };
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.what);
+    SetUp();
+    row.inject();
+    rename_pass::RunRenamePass();
+    EXPECT_TRUE(textio::FailurePending());
+    textio::ResetIo();
+    ExpectNothingChanged();
+  }
+}
+
+TEST_F(RunRenamePassTest, UndoGoesNewestFirst) {
+  fakefs::FailOn(Op::kReplace, kTemp, 5);
+  rename_pass::RunRenamePass();
+  std::vector<std::string> undo;
+  for (const std::string& entry : fakefs::Journal())
+    if (entry.rfind("move C:\\MAIL\\AUTO", 0) != 0 &&
+        entry.rfind("move C:\\MAIL\\", 0) == 0)
+      undo.push_back(entry);
+  EXPECT_EQ((std::vector<std::string>{
+                "move C:\\MAIL\\LOCAL.TEST.sqd -> C:\\MAIL\\AUTO0002.sqd",
+                "move C:\\MAIL\\FIDO.SUPPORT.sqp -> C:\\MAIL\\AUTO0001.sqp",
+                "move C:\\MAIL\\FIDO.SUPPORT.sql -> C:\\MAIL\\AUTO0001.sql",
+                "move C:\\MAIL\\FIDO.SUPPORT.sqi -> C:\\MAIL\\AUTO0001.sqi",
+                "move C:\\MAIL\\FIDO.SUPPORT.sqd -> C:\\MAIL\\AUTO0001.sqd"}),
+            undo);
+}
+
+// The configuration took its new place; a directory that could not be made
+// durable afterwards is reported, but undoing the moves now would leave the
+// new configuration naming bases that are gone.
+TEST_F(RunRenamePassTest, DurabilityFailureAfterTheReplaceKeepsTheMoves) {
+  fakefs::FailOn(Op::kSyncDirectory, kCfg, 5);
+  rename_pass::RunRenamePass();
+  EXPECT_FALSE(textio::IoOk());
+  EXPECT_EQ(kConfig, fakefs::FileContents(kBackup));
+  EXPECT_TRUE(fakefs::HasFile("C:\\MAIL\\FIDO.SUPPORT.sqd"));
+  EXPECT_TRUE(fakefs::HasFile("C:\\MAIL\\LOCAL.TEST.sqd"));
+}
+
+TEST_F(RunRenamePassTest, FailedMoveLeavesThatAreaOnItsOldBase) {
+  fakefs::FailOn(Op::kMove, "C:\\MAIL\\AUTO0001.sql", 13);
+  rename_pass::RunRenamePass();
+  EXPECT_TRUE(textio::IoOk());
+  EXPECT_EQ("EchoArea FIDO.SUPPORT C:\\MAIL\\AUTO0001 -$\r\n"
+            "EchoArea LOCAL.TEST C:\\MAIL\\LOCAL.TEST\r\n",
+            fakefs::FileContents(kCfg));
+  for (const char* ext : kExts)
+    EXPECT_EQ(ext, fakefs::FileContents(std::string("C:\\MAIL\\AUTO0001") + ext));
+  EXPECT_EQ("C:\\MAIL\\AUTO0001 -> FIDO.SUPPORT :Not renamed\r\n"
+            "C:\\MAIL\\AUTO0002 -> LOCAL.TEST :Renamed 1 files\r\n",
+            fakefs::ConsoleOutput());
+}
+
+TEST_F(RunRenamePassTest, OpeningFailuresEndWithTheirCodes) {
+  struct Row {
+    const char* what;
+    std::string squishPath;
+    std::function<void()> inject;
+  };
+  const Row kRows[] = {
+      {"empty SquishPath", "", [] {}},
+      {"configuration missing", "C:\\NODE\\none.cfg", [] {}},
+      {"configuration unreadable", kCfg,
+       [] { fakefs::FailOn(Op::kOpenRead, kCfg, 13); }},
+      {"temporary file not creatable", kCfg,
+       [] { fakefs::FailOn(Op::kOpenWrite, kTemp, 21); }},
+      // Creating it would empty the very file being read.
+      {"configuration named like the temporary file", kTemp,
+       [] { fakefs::SetFile(kTemp, kConfig); }},
+  };
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.what);
+    SetUp();
+    orvKernel::ResetPluginParams({.SquishPath = row.squishPath}, "Movionr");
+    row.inject();
+    EXPECT_EXIT(rename_pass::RunRenamePass(), ::testing::ExitedWithCode(100),
+                "");
   }
 }
 
