@@ -8,6 +8,13 @@
 #include "kernel/textio.h"
 
 namespace blurbo {
+namespace {
+
+// Big nodes print thousands of "Echo:" lines, and one console write per
+// line costs more than the whole copy; they go out in blocks instead.
+constexpr std::size_t kConsoleBlock = 8 * 1024;
+
+}  // namespace
 
 std::string TempFileName(const std::string& squishPath) {
   return orvKernel::ExtractDir(squishPath) + "\\squish_.cfg.tmp";
@@ -41,13 +48,22 @@ void RunDescriptionPass() {
   ReadDescriptionList();
 
   std::string line;
+  std::string echoes;
   while (!textio::AtEof(config, textio::kUnchecked)) {
     line = textio::ReadLine(config, textio::kUnchecked);
     orvKernel::CompactBlanks(line);
     AreaLine rewritten = RewriteAreaLine(line, params.Check1, params.Check2);
-    if (rewritten.isArea) textio::ConsoleLine("Echo:" + rewritten.tag);
+    if (rewritten.isArea) {
+      echoes.append("Echo:").append(rewritten.tag).append("\r\n");
+      if (echoes.size() >= kConsoleBlock) {
+        textio::ConsoleWrite(echoes);
+        echoes.clear();
+      }
+    }
     textio::WriteLine(temp, rewritten.line, textio::kUnchecked);
   }
+  // Out before anything below can end the run, so no line is lost.
+  if (!echoes.empty()) textio::ConsoleWrite(echoes);
   ResetDescriptionList();
   textio::Close(config, textio::kUnchecked);
 

@@ -81,6 +81,20 @@ TEST_F(DescriptionPassTest, NewFileTakesThePlaceTheOldOneKeepsABackup) {
   }
 }
 
+TEST_F(DescriptionPassTest, EveryAreaIsPrintedInFileOrder) {
+  std::string config;
+  std::string console = "reading descriptions...\r\n";
+  for (int i = 0; i < 3000; ++i) {  // several console blocks' worth
+    std::string tag = "AREA." + std::to_string(i);
+    config += "EchoArea " + tag + " D:\\Msg\\A -$\r\n;\r\n";
+    console += "Echo:" + tag + "\r\n";
+  }
+  fakefs::SetFile(kConfig, config);
+  blurbo::RunDescriptionPass();
+  EXPECT_TRUE(textio::IoOk());
+  EXPECT_EQ(console, fakefs::ConsoleOutput());
+}
+
 // Show that a temporary file whose reading or writing failed never takes
 // the configuration's place: the old file stays, the new text stays in the
 // temporary file, and the failure is left for the end of the run.
