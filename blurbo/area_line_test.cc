@@ -31,7 +31,7 @@ class RewriteAreaLineTest : public ::testing::Test {
   }
 };
 
-TEST_F(RewriteAreaLineTest, WorkedExamples) {
+TEST_F(RewriteAreaLineTest, TypicalLines) {
   const Row kRows[] = {
       // 1. -$n style, no description yet
       {"EchoArea NET.TALK D:\\Msg\\Talk -$ 1:2/3", false, false,

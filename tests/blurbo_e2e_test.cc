@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 
@@ -65,7 +66,7 @@ void ExpectDone(const e2e::Scratch& node, const e2e::Result& r,
   EXPECT_EQ(5u, node.Tree().size());  // parameters, list, config, backup, marker
 }
 
-TEST(BlurboRun, WorkedExamples) {
+TEST(BlurboRun, TypicalLines) {
   struct Row { std::string line; bool check1; bool check2; std::string tag;
                std::string written; };
   const Row kRows[] = {
