@@ -113,9 +113,10 @@ std::string BackupSuffixAt(int position) {
 
 std::string DrawBackupSuffix() {
   std::uint32_t draw = 0;
-  textio::Fail(platform::RandomBelow(kBackupPositions, &draw), "draw",
-               "the backup suffix");
-  textio::CheckIo();
+  // Only the draw's own failure ends the run here: a failure that an
+  // earlier, unchecked step left pending is the caller's to report.
+  if (int error = platform::RandomBelow(kBackupPositions, &draw))
+    textio::ErrorExit(error, "draw", "the backup suffix");
   return BackupSuffixAt(static_cast<int>(draw) + 1);
 }
 

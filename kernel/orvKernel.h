@@ -72,6 +72,7 @@ std::string BackupSuffixAt(int position);
 
 // A backup suffix drawn afresh from the system's entropy source, each of
 // the 36 positions equally likely; the error exit when there is no source.
+// A failure already pending stays pending.
 std::string DrawBackupSuffix();
 
 }  // namespace orvKernel
