@@ -164,9 +164,14 @@ std::string_view ReadLine(TextFile& file, Check check) {
     if (lf != nullptr) {
       std::size_t size = static_cast<std::size_t>(lf - start);
       file.begin += size + 1;
-      if (!pieced && std::memchr(start, '\r', size) == nullptr)
-        return std::string_view(start, size);
-      if (!pieced) file.line.clear();
+      if (!pieced) {
+        // A line that ends in CR LF and holds no other CR is the bytes
+        // before its CR, still in the buffer.
+        std::size_t text = size > 0 && start[size - 1] == '\r' ? size - 1 : size;
+        if (std::memchr(start, '\r', text) == nullptr)
+          return std::string_view(start, text);
+        file.line.clear();
+      }
       AppendWithoutCr(file.line, start, size);
       return file.line;
     }
