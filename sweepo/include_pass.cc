@@ -1,6 +1,8 @@
 // The include cleaning pass of Sweeposmith.
 #include "sweepo/include_pass.h"
 
+#include <cstring>
+
 #include "kernel/orvKernel.h"
 #include "kernel/platform.h"
 #include "kernel/sys_utils.h"
@@ -15,10 +17,35 @@ textio::TextFile tempFile;        // the cleaned copy being written
 std::uint16_t areaDefTotal = 0;   // AREADEF lines met
 std::uint16_t areaDefKept = 0;    // AREADEF lines found and written
 
-const std::string_view kAreaKeywords[] = {
-    "ECHOAREA", "NETAREA",        "BADAREA",
-    "DUPEAREA", "NETMAILINBOUND", "NETMAILOUTBOUND",
-};
+// Every configuration line is tested for an area keyword once for every
+// AREADEF line, so the test compares eight bytes at a time. The keywords
+// are letters only, and for a letter clearing bit 5 of a byte folds a-z
+// onto A-Z and nothing else.
+std::uint64_t Load8(const char* bytes) {
+  std::uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  return word;
+}
+
+// The first eight bytes of the text, padded with zeros.
+std::uint64_t Head8(std::string_view text) {
+  if (text.size() >= 8) return Load8(text.data());
+  char bytes[8] = {};
+  std::memcpy(bytes, text.data(), text.size());
+  return Load8(bytes);
+}
+
+constexpr std::size_t kShortestKeyword = 7;
+const std::uint64_t kFold7 = Head8("\xdf\xdf\xdf\xdf\xdf\xdf\xdf");
+const std::uint64_t kFold8 = Head8("\xdf\xdf\xdf\xdf\xdf\xdf\xdf\xdf");
+const std::uint64_t kNetArea = Head8("NETAREA");
+const std::uint64_t kBadArea = Head8("BADAREA");
+const std::uint64_t kEchoArea = Head8("ECHOAREA");
+const std::uint64_t kDupeArea = Head8("DUPEAREA");
+const std::uint64_t kNetmailI = Head8("NETMAILI");   // NETMAILINBOUND 1-8
+const std::uint64_t kLInbound = Head8("LINBOUND");   // NETMAILINBOUND 7-14
+const std::uint64_t kNetmailO = Head8("NETMAILO");   // NETMAILOUTBOUND 1-8
+const std::uint64_t kOutbound = Head8("OUTBOUND");   // NETMAILOUTBOUND 8-15
 
 const std::string_view kAreaDef = "AREADEF";
 
@@ -63,26 +90,31 @@ bool IsTempFile(const std::string& path) {
 }  // namespace
 
 bool IsAreaLine(std::string_view line) {
-  // Most lines of a configuration fail on their first byte, and an area
-  // line begins with the keyword itself, never with a blank.
-  if (line.size() < 7) return false;
-  unsigned char first = Fold(line[0]);
-  if (first != 'E' && first != 'N' && first != 'B' && first != 'D')
-    return false;
-  for (std::string_view keyword : kAreaKeywords)
-    if (BeginsWith(line, keyword)) return true;
+  if (line.size() < kShortestKeyword) return false;
+  const std::uint64_t head = Head8(line);
+  if ((head & kFold7) == kNetArea || (head & kFold7) == kBadArea) return true;
+  if (line.size() < 8) return false;
+  const std::uint64_t head8 = head & kFold8;
+  if (head8 == kEchoArea || head8 == kDupeArea) return true;
+  if (head8 == kNetmailI)
+    return line.size() >= 14 && (Load8(line.data() + 6) & kFold8) == kLInbound;
+  if (head8 == kNetmailO)
+    return line.size() >= 15 && (Load8(line.data() + 7) & kFold8) == kOutbound;
   return false;
 }
 
-std::string_view AreaNameOf(std::string_view line) {
-  std::size_t start = SkipBlanks(line, SkipWord(line, 0));
-  return line.substr(start, SkipWord(line, start) - start);
-}
-
-bool SameAreaName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Fold(a[i]) != Fold(b[i])) return false;
+bool AreaLineNames(std::string_view line, std::string_view name) {
+  if (!IsAreaLine(line)) return false;
+  // The keyword's letters are no blanks, so the first word runs on past
+  // them at least.
+  std::size_t start = SkipBlanks(line, SkipWord(line, kShortestKeyword));
+  if (line.size() - start < name.size()) return false;
+  std::size_t end = start + name.size();
+  if (end < line.size() && !sys_utils::IsBlank(line[end])) return false;
+  // Area tags tend to share their beginnings (FIDO.AREA.1, FIDO.AREA.2),
+  // so the comparison starts from the end, where they differ.
+  for (std::size_t i = name.size(); i-- > 0;)
+    if (Fold(line[start + i]) != Fold(name[i])) return false;
   return true;
 }
 
@@ -166,7 +198,7 @@ bool FindSquishArea(std::string_view name) {
   textio::Reopen(squishConfig);
   while (!textio::AtEof(squishConfig)) {
     std::string_view line = textio::ReadLine(squishConfig);
-    if (IsAreaLine(line) && SameAreaName(AreaNameOf(line), name)) return true;
+    if (AreaLineNames(line, name)) return true;
   }
   return false;
 }

@@ -16,13 +16,10 @@ namespace sweepo {
 // any case of a-z; a longer first word (EchoAreas) counts too.
 bool IsAreaLine(std::string_view line);
 
-// The second word of an area line as written (not upper-cased): the first
-// word and the blanks after it skipped, up to the next blank; empty when
-// nothing follows the keyword.
-std::string_view AreaNameOf(std::string_view line);
-
-// True when the two names are the same bytes once a-z are upper-cased.
-bool SameAreaName(std::string_view a, std::string_view b);
+// True when the line is an area line whose area name, its second word
+// (the first word and the blanks after it skipped, up to the next blank;
+// empty when nothing follows), is `name` with a-z folded on both sides.
+bool AreaLineNames(std::string_view line, std::string_view name);
 
 // True when the trimmed include line begins with AREADEF in any case of a-z
 // (AREADEFS too).

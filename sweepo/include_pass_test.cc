@@ -40,6 +40,13 @@ TEST(IsAreaLine, KeywordAtTheVeryStartInAnyCase) {
       {";EchoArea FIDO", false},             // commented out
       {"", false},
       {"\xc5\x43HOAREA X", false},           // only a-z fold
+      {"NetArea", true},                      // seven bytes exactly
+      {"NetAreA\x80", true},
+      {"NETMAILINBOUND", true},
+      {"NETMAILINBOUNX Y", false},
+      {"NETMAILOUTBOUN", false},
+      {"NETMAILOUTBOUNDS x", true},
+      {"NETMAILIOUTBOUND x", false},
   };
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.line);
@@ -47,38 +54,32 @@ TEST(IsAreaLine, KeywordAtTheVeryStartInAnyCase) {
   }
 }
 
-TEST(AreaNameOf, SecondWordAsWritten) {
-  struct Row { const char* line; const char* name; };
+TEST(AreaLineNames, SecondWordWithAToZFolded) {
+  struct Row { const char* line; const char* name; bool names; };
   const Row kRows[] = {
-      {"EchoArea FIDO.Sysop C:\\F -$", "FIDO.Sysop"},
-      {"EchoArea\t\t Local.Talk\tC:\\T", "Local.Talk"},  // tabs separate too
-      {"EchoAreaX TAG C:\\X", "TAG"},                     // after the whole first word
-      {"EchoArea \x01TAG\x7f x", "TAG\x7f"},             // control bytes are blanks, DEL is not
-      {"EchoArea TAG", "TAG"},
-      {"EchoArea", ""},
-      {"EchoArea   ", ""},
-      {"EchoArea \"Q\" x", "\"Q\""},                      // quotes are plain bytes
+      {"EchoArea FIDO.Sysop C:\\F -$", "FIDO.SYSOP", true},
+      {"EchoArea\t\t Local.Talk\tC:\\T", "LOCAL.TALK", true},  // tabs separate too
+      {"EchoAreaX TAG C:\\X", "TAG", true},          // after the whole first word
+      {"EchoArea \x01TAG\x7f x", "TAG\x7f", true},   // control bytes are blanks, DEL is not
+      {"EchoArea \x01TAG\x7f x", "TAG", false},
+      {"EchoArea TAG", "TAG", true},                  // the name ends the line
+      {"EchoArea TAGS x", "TAG", false},              // a longer name
+      {"EchoArea TA", "TAG", false},                  // a shorter one
+      {"EchoArea TAG x", "TAGS", false},
+      {"EchoArea X.TAG x", "TAG", false},             // the same ending
+      {"EchoArea", "", true},                         // nothing after the keyword
+      {"EchoArea   ", "", true},
+      {"EchoArea TAG", "", false},
+      {"EchoArea \"Q\" x", "\"Q\"", true},            // quotes are plain bytes
+      {"EchoArea CAF\xc9 x", "CAF\xe9", false},        // 8-bit letters must match exactly
+      {"EchoArea [ x", "{", false},                   // 0x5b and 0x7b are no letters
+      {"EchoArea FIDO TAG", "TAG", false},            // only the second word counts
+      {" EchoArea TAG x", "TAG", false},              // no area line at all
+      {";EchoArea TAG x", "TAG", false},
   };
   for (const Row& row : kRows) {
-    SCOPED_TRACE(row.line);
-    EXPECT_EQ(row.name, sweepo::AreaNameOf(row.line));
-  }
-}
-
-TEST(SameAreaName, FoldsOnlyAToZ) {
-  struct Row { const char* a; const char* b; bool same; };
-  const Row kRows[] = {
-      {"FIDO.SYSOP", "fido.sysop", true},
-      {"FIDO.Sysop", "FIDO.SYSOP", true},
-      {"", "", true},
-      {"FIDO", "FIDO.", false},
-      {"CAF\xc9", "CAF\xe9", false},  // 8-bit letters must match exactly
-      {"[", "{", false},              // 0x5b and 0x7b differ by 32 but are no letters
-      {"AB", "BA", false},
-  };
-  for (const Row& row : kRows) {
-    SCOPED_TRACE(std::string(row.a) + " / " + row.b);
-    EXPECT_EQ(row.same, sweepo::SameAreaName(row.a, row.b));
+    SCOPED_TRACE(std::string(row.line) + " / " + row.name);
+    EXPECT_EQ(row.names, sweepo::AreaLineNames(row.line, row.name));
   }
 }
 
