@@ -194,7 +194,8 @@ void Write(TextFile& file, std::string_view text, Check check) {
   if (text.size() >= file.buffer.size()) {
     Fail(platform::Write(file.handle, text.data(), text.size()), "write",
          file.path);
-  } else {
+  } else if (!text.empty()) {
+    // An empty view may carry no address, which memcpy must not be given.
     std::memcpy(file.buffer.data() + file.end, text.data(), text.size());
     file.end += text.size();
   }

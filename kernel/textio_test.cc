@@ -64,6 +64,7 @@ TEST(WriteLine, EveryLineEndsWithCrLf) {
   textio::WriteLine(out, "first line");
   textio::Write(out, "no end");
   textio::WriteLine(out, "");
+  textio::Write(out, std::string_view());  // no bytes, and no address either
   textio::Sync(out);
   textio::Close(out);
   EXPECT_EQ("first line\r\nno end\r\n", ScopedTempDir::Read("out.txt"));
