@@ -233,6 +233,12 @@ TEST_F(IncludePassTest, CleansTheIncludeFile) {
     const std::map<std::string, std::string> kLeft = {
         {kBackup, row.include}, {kInclude, row.cleaned}, {kSquish, row.squish}};
     EXPECT_EQ(kLeft, fakefs::Files());
+    // The backup is a second name of the old file, and the cleaned copy
+    // replaces it in one step: no moment without an include file.
+    const std::vector<std::string> kJournal = {
+        "create " + kTemp, "link " + kInclude + " -> " + kBackup,
+        "replace " + kTemp + " -> " + kInclude};
+    EXPECT_EQ(kJournal, fakefs::Journal());
   }
 }
 
