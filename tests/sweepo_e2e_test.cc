@@ -85,7 +85,7 @@ void SetUpNode(const e2e::Scratch& node, const std::string& squish,
   node.Write("Sweepor.dat", e2e::Params(params));
 }
 
-// The worked example: six configuration lines, seven include lines.
+// A small node: six configuration lines, seven include lines.
 const std::vector<std::string> kExampleSquish = {
     "; areas of this node",
     "NetArea NETMAIL C:\\MAIL\\NETMAIL",
@@ -122,10 +122,10 @@ const ExampleRow kExample[] = {
     {"AREASEP ! Echomail 0 Echo", "", "AREASEP ! Echomail 0 Echo"},
 };
 
-// Show that the worked example comes out byte for byte, with and without
+// Show that the small node comes out byte for byte, with and without
 // the summary, and that the previous file is kept under a backup name
 // with its blank while the temporary file is gone.
-TEST(Sweepo, WorkedExample) {
+TEST(Sweepo, SmallNode) {
   std::vector<std::string> include, written;
   std::string processing;
   for (const ExampleRow& row : kExample) {
