@@ -164,9 +164,14 @@ std::string_view ReadLine(TextFile& file, Check check) {
     if (lf != nullptr) {
       std::size_t size = static_cast<std::size_t>(lf - start);
       file.begin += size + 1;
-      if (!pieced && std::memchr(start, '\r', size) == nullptr)
-        return std::string_view(start, size);
-      if (!pieced) file.line.clear();
+      if (!pieced) {
+        // A line that ends in CR LF and holds no other CR is the bytes
+        // before its CR, still in the buffer.
+        std::size_t text = size > 0 && start[size - 1] == '\r' ? size - 1 : size;
+        if (std::memchr(start, '\r', text) == nullptr)
+          return std::string_view(start, text);
+        file.line.clear();
+      }
       AppendWithoutCr(file.line, start, size);
       return file.line;
     }
@@ -189,7 +194,8 @@ void Write(TextFile& file, std::string_view text, Check check) {
   if (text.size() >= file.buffer.size()) {
     Fail(platform::Write(file.handle, text.data(), text.size()), "write",
          file.path);
-  } else {
+  } else if (!text.empty()) {
+    // An empty view may carry no address, which memcpy must not be given.
     std::memcpy(file.buffer.data() + file.end, text.data(), text.size());
     file.end += text.size();
   }

@@ -32,6 +32,7 @@ TEST(ReadLine, TextRulesOfLineEnds) {
       {"empty lines", "\n\r\n\n", {"", "", ""}},
       {"lone CR dropped", "a\rb\nc\r", {"ab", "c"}},
       {"CR CR LF", "a\r\r\nb", {"a", "b"}},
+      {"lone CR in a CR LF line", "a\rb\r\n\rc\r\n", {"ab", "c"}},
       {"Ctrl-Z at a line start ends the file", "a\n\x1a" "b\nc\n", {"a"}},
       {"Ctrl-Z as the first byte", "\x1a" "a\n", {}},
       {"Ctrl-Z inside a line is a byte", "a\x1a\nb\n", {"a\x1a", "b"}},
@@ -63,6 +64,7 @@ TEST(WriteLine, EveryLineEndsWithCrLf) {
   textio::WriteLine(out, "first line");
   textio::Write(out, "no end");
   textio::WriteLine(out, "");
+  textio::Write(out, std::string_view());  // no bytes, and no address either
   textio::Sync(out);
   textio::Close(out);
   EXPECT_EQ("first line\r\nno end\r\n", ScopedTempDir::Read("out.txt"));
