@@ -22,9 +22,12 @@
 namespace platform {
 namespace {
 
-// One ReadFile or WriteFile moves at most this much; the console of older
-// Windows versions refuses larger writes.
-constexpr DWORD kMaxTransfer = 16 * 1024;
+// The most that one ReadFile or WriteFile on a file moves: a DWORD counts
+// the bytes.
+constexpr DWORD kMaxTransfer = 1u << 30;
+
+// The console of older Windows versions refuses larger writes than this.
+constexpr DWORD kMaxConsoleWrite = 16 * 1024;
 
 // The error of the call that just failed. A failure must never read as
 // success, so a call that fails without saying why still gives a number.
@@ -64,9 +67,9 @@ int OpenWith(const std::string& path, DWORD access, DWORD disposition,
   return 0;
 }
 
-int WriteAll(HANDLE h, const char* data, std::size_t size) {
+int WriteAll(HANDLE h, const char* data, std::size_t size, DWORD most) {
   while (size > 0) {
-    DWORD chunk = size < kMaxTransfer ? static_cast<DWORD>(size) : kMaxTransfer;
+    DWORD chunk = size < most ? static_cast<DWORD>(size) : most;
     DWORD written = 0;
     if (!WriteFile(h, data, chunk, &written, nullptr)) return LastError();
     if (written == 0) return ERROR_WRITE_FAULT;
@@ -119,7 +122,7 @@ int Read(Handle handle, char* buffer, std::size_t capacity, std::size_t* got) {
 }
 
 int Write(Handle handle, const char* data, std::size_t size) {
-  return WriteAll(ToHandle(handle), data, size);
+  return WriteAll(ToHandle(handle), data, size, kMaxTransfer);
 }
 
 int Sync(Handle handle) {
@@ -185,7 +188,8 @@ bool SameName(const std::string& a, const std::string& b) {
 }
 
 int ConsoleWrite(const char* data, std::size_t size) {
-  return WriteAll(StandardHandle(STD_OUTPUT_HANDLE), data, size);
+  return WriteAll(StandardHandle(STD_OUTPUT_HANDLE), data, size,
+                  kMaxConsoleWrite);
 }
 
 int ReadInputLine() {
@@ -256,7 +260,6 @@ std::string ErrorText(int error) {
 }
 
 void Exit(int code) {
-  (void)binaryModes;
   std::fflush(nullptr);
   std::exit(code);
 }
