@@ -51,11 +51,12 @@ const bool binaryModes = SetBinaryModes();  // set before main runs
 int OpenWith(const std::string& path, DWORD access, DWORD disposition,
              Handle* handle) {
   *handle = kNoHandle;
-  // Other programs may read the file meanwhile, and the replacement may
-  // rename it while it is still open, as on POSIX.
+  // Other programs may read the file meanwhile, and it may be renamed
+  // while open, as on POSIX; but nobody else writes it: a configuration
+  // changed under a run would be lost when the run replaces it.
   HANDLE h = CreateFileA(path.c_str(), access,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+                         FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                         disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return LastError();
   BY_HANDLE_FILE_INFORMATION info;
   if (GetFileInformationByHandle(h, &info) &&

@@ -123,6 +123,47 @@ TEST_F(WinTempDir, OpenFailures) {
   }
 }
 
+// Show that a file another program is writing is not read, and nobody
+// writes a file while a run reads it. Reading alongside and renaming the
+// open file stay possible; replacing it does not, and a replacement tried
+// too early changes nothing.
+TEST_F(WinTempDir, SharingWithOtherPrograms) {
+  Put("squish.cfg", "cfg");
+  HANDLE other = CreateFileA("squish.cfg", GENERIC_WRITE,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, other);
+  platform::Handle h;
+  EXPECT_EQ(ERROR_SHARING_VIOLATION, platform::OpenRead("squish.cfg", &h));
+  CloseHandle(other);
+
+  ASSERT_EQ(0, platform::OpenRead("squish.cfg", &h));
+  other = CreateFileA("squish.cfg", GENERIC_WRITE,
+                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_EQ(INVALID_HANDLE_VALUE, other);
+  if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+  EXPECT_EQ("cfg", Get("squish.cfg"));
+
+  Put("squish_.cfg.tmp", "new");
+  EXPECT_FALSE(textio::ReplaceWithBackup("squish.cfg", "squish_.cfg.tmp",
+                                         "squish.cfg.a.bak",
+                                         textio::kUnchecked));
+  EXPECT_FALSE(textio::IoOk());
+  EXPECT_EQ("cfg", Get("squish.cfg"));
+  EXPECT_EQ("new", Get("squish_.cfg.tmp"));
+
+  EXPECT_EQ(0, platform::Move("squish.cfg", "squish.old"));
+  char buffer[8];
+  std::size_t got = 0;
+  EXPECT_EQ(0, platform::Read(h, buffer, sizeof buffer, &got));
+  EXPECT_EQ("cfg", std::string(buffer, got));  // the open file reads on
+  EXPECT_EQ(0, platform::Close(h));
+  EXPECT_EQ("cfg", Get("squish.old"));
+  // The extra name goes once the last handle is closed.
+  EXPECT_FALSE(Has("squish.cfg.a.bak"));
+}
+
 // Show that a move and a link never replace an existing file, and that
 // Replace is the one call that does.
 TEST_F(WinTempDir, OnlyReplaceReplaces) {
