@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -166,6 +167,8 @@ std::vector<std::string> Command(const std::string& program) {
 }
 
 bool UnderRunner() { return !Env("ORVANE_RUNNER", "").empty(); }
+
+int DiskFullError() { return UnderRunner() ? 112 : ENOSPC; }
 
 std::string BannerLine(const std::string& banner) { return banner + "\r\r\n"; }
 

@@ -65,6 +65,11 @@ std::vector<std::string> Command(const std::string& program);
 // True when the suite runs the Windows build through a runner (Wine).
 bool UnderRunner();
 
+// The error number, and so the exit code, of a write to a full device as
+// the program under test reports it: ENOSPC natively, ERROR_DISK_FULL (112)
+// for the Windows build.
+int DiskFullError();
+
 // The banner line as a plug-in prints it: text, CR, CR LF.
 std::string BannerLine(const std::string& banner);
 
