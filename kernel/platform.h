@@ -44,6 +44,9 @@ int Move(const std::string& from, const std::string& to);
 // Makes `link` a second name of `existing`; fails when `link` exists.
 int Link(const std::string& existing, const std::string& link);
 
+// The error number Move and Link give when the target name exists.
+int NameTakenError();
+
 // True when Link failed because the file system has no hard links.
 bool LinksUnsupported(int error);
 

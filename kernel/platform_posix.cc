@@ -131,6 +131,8 @@ int Link(const std::string& existing, const std::string& link) {
                                                                        : errno;
 }
 
+int NameTakenError() { return EEXIST; }
+
 bool LinksUnsupported(int error) {
   return error == EPERM || error == EOPNOTSUPP || error == ENOSYS ||
          error == EMLINK;

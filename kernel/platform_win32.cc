@@ -149,6 +149,8 @@ int Link(const std::string& existing, const std::string& link) {
                                                                   : LastError();
 }
 
+int NameTakenError() { return ERROR_ALREADY_EXISTS; }
+
 bool LinksUnsupported(int error) {
   // FAT and exFAT volumes answer ERROR_INVALID_FUNCTION, network shares
   // and other redirectors ERROR_NOT_SUPPORTED, systems without the call

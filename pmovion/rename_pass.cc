@@ -1,7 +1,6 @@
 // The area rename pass of Movionsmith.
 #include "pmovion/rename_pass.h"
 
-#include <cerrno>
 #include <string_view>
 #include <vector>
 
@@ -90,7 +89,7 @@ void SettleBackupName() {
     if (!platform::Exists(backupName)) return;
     untried.erase(untried.begin() + draw);
   }
-  textio::ErrorExit(EEXIST, "keep backup of", squishPath);
+  textio::ErrorExit(platform::NameTakenError(), "keep backup of", squishPath);
 }
 
 void CreateTemporary() {

@@ -170,6 +170,8 @@ bool UnderRunner() { return !Env("ORVANE_RUNNER", "").empty(); }
 
 int DiskFullError() { return UnderRunner() ? 112 : ENOSPC; }
 
+int NameTakenError() { return UnderRunner() ? 183 : EEXIST; }
+
 std::string BannerLine(const std::string& banner) { return banner + "\r\r\n"; }
 
 }  // namespace e2e

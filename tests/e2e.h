@@ -70,6 +70,10 @@ bool UnderRunner();
 // for the Windows build.
 int DiskFullError();
 
+// The error number of a move or link onto an existing name: EEXIST
+// natively, ERROR_ALREADY_EXISTS under the runner.
+int NameTakenError();
+
 // The banner line as a plug-in prints it: text, CR, CR LF.
 std::string BannerLine(const std::string& banner);
 

@@ -170,6 +170,8 @@ int Link(const std::string& existing, const std::string& link) {
   return 0;
 }
 
+int NameTakenError() { return kExists; }
+
 bool LinksUnsupported(int error) { return error == kLinkUnsupported; }
 
 int Replace(const std::string& from, const std::string& to) {

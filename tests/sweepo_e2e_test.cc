@@ -61,9 +61,8 @@ std::string Join(const std::vector<std::string>& lines, const char* end) {
 }
 
 // The error exit: a "Runtime error" line with the number that is also the
-// exit code; under a runner the system's numbers differ from POSIX ones.
-void ExpectErrorExit(const e2e::Result& r, int posixError) {
-  int code = e2e::UnderRunner() ? r.exitCode : posixError;
+// exit code.
+void ExpectErrorExit(const e2e::Result& r, int code) {
   EXPECT_NE(0, r.exitCode);
   EXPECT_NE(100, r.exitCode);
   EXPECT_NE(101, r.exitCode);
@@ -240,7 +239,7 @@ TEST(Sweepo, TakenBackupNameChangesNothing) {
   std::map<std::string, std::string> before = node.Tree();
   ASSERT_EQ(36u, Backups(node).size());
   e2e::Result r = node.Run("sweepo");
-  ExpectErrorExit(r, 17);  // EEXIST
+  ExpectErrorExit(r, e2e::NameTakenError());
   before["golded.inc.tmp.x3"] = "AREADEF A x\r\n";
   EXPECT_EQ(before, node.Tree());
 }
@@ -253,7 +252,7 @@ TEST(Sweepo, FailingWriteLeavesTheIncludeFile) {
   ASSERT_EQ(0, ::symlink("/dev/full", node.Path("golded.inc.tmp.x3").c_str()));
   std::map<std::string, std::string> before = node.Tree();
   e2e::Result r = node.Run("sweepo");
-  ExpectErrorExit(r, 28);  // ENOSPC
+  ExpectErrorExit(r, e2e::DiskFullError());
   EXPECT_EQ(e2e::BannerLine(kBanner) + "Processing A\r\nProcessing B\r\n",
             r.out.substr(0, r.out.find("Runtime error")));
   EXPECT_EQ(before, node.Tree());  // no marker, no backup
