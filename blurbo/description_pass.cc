@@ -40,8 +40,6 @@ void RunDescriptionPass() {
   textio::TextFile temp;
   textio::Rewrite(temp, tempName, textio::kUnchecked);
   if (!textio::IoOk()) orvKernel::FinishPlugin("04");
-  // Drawn while no failure is pending: the draw's own check would otherwise
-  // turn a failed read or write into the error exit instead of exit 101.
   const std::string backup =
       BackupName(squishPath, orvKernel::DrawBackupSuffix());
 
