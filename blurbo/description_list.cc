@@ -37,8 +37,8 @@ const std::vector<std::string>& DescriptionList() { return entries; }
 
 void ReadDescriptionList() {
   textio::TextFile file;
-  textio::Reset(file, kListName, textio::kUnchecked);
-  if (!textio::IoOk()) orvKernel::FinishPlugin("05");
+  textio::OpenForReading(file, kListName, textio::kUnchecked);
+  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin("05");
   textio::ConsoleLine("reading descriptions...");
 
   // Counted first, so the list is sized once to its final length.
@@ -48,7 +48,7 @@ void ReadDescriptionList() {
     ++count;
   }
   std::vector<std::string> read(count);
-  textio::Reopen(file, textio::kUnchecked);
+  textio::ReopenAtStart(file, textio::kUnchecked);
   for (std::string& entry : read) {
     if (textio::AtEof(file, textio::kUnchecked)) break;
     entry = textio::ReadLine(file, textio::kUnchecked);

@@ -58,7 +58,7 @@ class ReadDescriptionListTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fakefs::Reset();
-    textio::ResetIo();
+    textio::ClearFailure();
     blurbo::ResetDescriptionList();
   }
 };
@@ -81,7 +81,7 @@ TEST_F(ReadDescriptionListTest, OneEntryPerLineExactlyAsRead) {
     blurbo::ReadDescriptionList();
     EXPECT_EQ(row.entries, blurbo::DescriptionList());
     EXPECT_EQ("reading descriptions...\r\n", fakefs::ConsoleOutput());
-    EXPECT_TRUE(textio::IoOk());
+    EXPECT_EQ(0, textio::ReadAndClearFailure());
   }
 }
 

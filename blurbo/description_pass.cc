@@ -31,15 +31,15 @@ void RunDescriptionPass() {
   const std::string& squishPath = params.SquishPath;
   if (squishPath.empty()) orvKernel::FinishPlugin("01");
   textio::TextFile config;
-  textio::Reset(config, squishPath, textio::kUnchecked);
-  if (!textio::IoOk()) orvKernel::FinishPlugin("01");
+  textio::OpenForReading(config, squishPath, textio::kUnchecked);
+  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin("01");
 
   const std::string tempName = TempFileName(squishPath);
   // Creating the temporary file would empty a configuration of that name.
   if (platform::SameName(tempName, squishPath)) orvKernel::FinishPlugin("04");
   textio::TextFile temp;
-  textio::Rewrite(temp, tempName, textio::kUnchecked);
-  if (!textio::IoOk()) orvKernel::FinishPlugin("04");
+  textio::CreateForWriting(temp, tempName, textio::kUnchecked);
+  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin("04");
   const std::string backup =
       BackupName(squishPath, orvKernel::DrawBackupSuffix());
 

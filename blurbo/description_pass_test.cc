@@ -46,7 +46,7 @@ class DescriptionPassTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fakefs::Reset();
-    textio::ResetIo();
+    textio::ClearFailure();
     blurbo::ResetDescriptionList();
     orvKernel::Params params;
     params.SquishPath = kConfig;
@@ -68,7 +68,7 @@ TEST_F(DescriptionPassTest, NewFileTakesThePlaceTheOldOneKeepsABackup) {
     SetUp();
     fakefs::SetDraws({row.draw});
     blurbo::RunDescriptionPass();
-    EXPECT_TRUE(textio::IoOk());
+    EXPECT_EQ(0, textio::ReadAndClearFailure());
     EXPECT_EQ(kNew, fakefs::FileContents(kConfig));
     EXPECT_EQ(kOld, fakefs::FileContents(row.backup));
     EXPECT_FALSE(fakefs::HasFile(kTemp));
@@ -91,7 +91,7 @@ TEST_F(DescriptionPassTest, EveryAreaIsPrintedInFileOrder) {
   }
   fakefs::SetFile(kConfig, config);
   blurbo::RunDescriptionPass();
-  EXPECT_TRUE(textio::IoOk());
+  EXPECT_EQ(0, textio::ReadAndClearFailure());
   EXPECT_EQ(console, fakefs::ConsoleOutput());
 }
 
@@ -143,7 +143,7 @@ TEST_F(DescriptionPassTest, WithoutHardLinksTheTwoMovesGiveTheSameEnd) {
   fakefs::SetLinksUnsupported(true);
   fakefs::SetDraws({6});
   blurbo::RunDescriptionPass();
-  EXPECT_TRUE(textio::IoOk());
+  EXPECT_EQ(0, textio::ReadAndClearFailure());
   EXPECT_EQ(kNew, fakefs::FileContents(kConfig));
   EXPECT_EQ(kOld, fakefs::FileContents("C:\\NODE\\squish.cfg.areas7.bak"));
   EXPECT_FALSE(fakefs::HasFile(kTemp));

@@ -49,11 +49,11 @@ bool ParseDigits(const std::string& text, std::size_t from, int base,
 bool OpenKeywordFile(const std::string& path) {
   CloseKeywordFile();
   isOpen = false;
-  textio::Reset(keywordFile, path, textio::kUnchecked);
-  bool opened = textio::IoOk();
+  textio::OpenForReading(keywordFile, path, textio::kUnchecked);
+  bool opened = textio::ReadAndClearFailure() == 0;
   isOpen = opened;
   textio::DeleteFile(kStaleTemporary, textio::kUnchecked);
-  textio::IoOk();
+  textio::ClearFailure();
   return opened;
 }
 
@@ -66,7 +66,7 @@ void CloseKeywordFile() {
 std::string ReadKeyString(const std::string& key) {
   if (!isOpen) return {};
   const std::string upperKey = sys_utils::UpperCase(key);
-  textio::Reopen(keywordFile);
+  textio::ReopenAtStart(keywordFile);
   while (!textio::AtEof(keywordFile)) {
     std::string line = sys_utils::Trim(textio::ReadLine(keywordFile));
     if (line.size() <= key.size()) continue;

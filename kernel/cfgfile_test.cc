@@ -54,7 +54,7 @@ TEST(ParseInteger, WholeTextInOneOfTheForms) {
 class KeywordFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    textio::ResetIo();
+    textio::ClearFailure();
     cfgfile::ResetKeywordFile();
   }
   void TearDown() override { cfgfile::ResetKeywordFile(); }
@@ -84,7 +84,7 @@ TEST_F(KeywordFileTest, MatchingRuleOfLinesAndValues) {
   EXPECT_EQ("no line end", cfgfile::ReadKeyString("Last"));
   EXPECT_EQ("", cfgfile::ReadKeyString("Missing"));
   cfgfile::CloseKeywordFile();
-  EXPECT_TRUE(textio::IoOk());
+  EXPECT_EQ(0, textio::ReadAndClearFailure());
 }
 
 TEST_F(KeywordFileTest, LongLinesCrossTheBuffer) {
@@ -99,7 +99,7 @@ TEST_F(KeywordFileTest, OpenDeletesTheStaleTemporaryEitherWay) {
   ScopedTempDir::Write("!_config_$_tmporary.tmp", "x");
   EXPECT_FALSE(cfgfile::OpenKeywordFile("missing.dat"));
   EXPECT_FALSE(ScopedTempDir::Has("!_config_$_tmporary.tmp"));
-  EXPECT_TRUE(textio::IoOk());  // neither failure stays pending
+  EXPECT_EQ(0, textio::ReadAndClearFailure());  // neither failure stays pending
   EXPECT_EQ("", cfgfile::ReadKeyString("Edit1"));
   EXPECT_EQ(0, cfgfile::ReadKeyInteger("Radio"));
 

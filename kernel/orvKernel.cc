@@ -33,7 +33,7 @@ void StartPlugin(const Plugin& plugin, int argc, char** argv) {
   // A marker found after the run must come from this run; that there was
   // none to delete is the usual case and no failure.
   textio::DeleteFile(stem + ".End", textio::kUnchecked);
-  textio::IoOk();
+  textio::ClearFailure();
   textio::ConsoleLine(std::string(plugin.banner) + "\r");
   const char* argument = argc > 1 && argv[1] != nullptr ? argv[1] : "";
   if (std::strcmp(argument, "Exec") != 0) {
@@ -70,8 +70,8 @@ void EndOfRunPause(const std::string& summary) {
 
 void FinishPlugin(const std::string& code) {
   textio::TextFile marker(16);
-  textio::Rewrite(marker, stem + ".End", textio::kUnchecked);
-  if (!textio::IoOk()) platform::Exit(101);
+  textio::CreateForWriting(marker, stem + ".End", textio::kUnchecked);
+  if (textio::ReadAndClearFailure() != 0) platform::Exit(101);
   textio::Write(marker, code);
   textio::Close(marker);
   platform::Exit(100);

@@ -83,7 +83,7 @@ TEST(BackupSuffix, ThirtySixPositionsOverTheAlphabet) {
 class PluginParamsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    textio::ResetIo();
+    textio::ClearFailure();
     orvKernel::ResetPluginParams({}, "Blurbor");
   }
   ScopedTempDir dir_;

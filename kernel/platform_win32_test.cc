@@ -27,7 +27,7 @@ class WinTempDir : public ::testing::Test {
     ASSERT_TRUE(CreateDirectoryA(dir_.c_str(), nullptr));
     previous_ = std::filesystem::current_path();
     ASSERT_TRUE(SetCurrentDirectoryA(dir_.c_str()));
-    textio::ResetIo();
+    textio::ClearFailure();
   }
   void TearDown() override {
     std::filesystem::current_path(previous_);
@@ -149,7 +149,7 @@ TEST_F(WinTempDir, SharingWithOtherPrograms) {
   EXPECT_FALSE(textio::ReplaceWithBackup("squish.cfg", "squish_.cfg.tmp",
                                          "squish.cfg.a.bak",
                                          textio::kUnchecked));
-  EXPECT_FALSE(textio::IoOk());
+  EXPECT_NE(0, textio::ReadAndClearFailure());
   EXPECT_EQ("cfg", Get("squish.cfg"));
   EXPECT_EQ("new", Get("squish_.cfg.tmp"));
 
@@ -220,7 +220,7 @@ TEST_F(WinTempDir, ReplaceWithBackupKeepsThePreviousFile) {
   Put("squish_.cfg.tmp", "new\r\n");
   EXPECT_TRUE(textio::ReplaceWithBackup("squish.cfg", "squish_.cfg.tmp",
                                         "squish.cfg.a.bak"));
-  EXPECT_TRUE(textio::IoOk());
+  EXPECT_EQ(0, textio::ReadAndClearFailure());
   EXPECT_EQ("new\r\n", Get("squish.cfg"));
   EXPECT_EQ("old\r\n", Get("squish.cfg.a.bak"));
   EXPECT_FALSE(Has("squish_.cfg.tmp"));
@@ -229,7 +229,7 @@ TEST_F(WinTempDir, ReplaceWithBackupKeepsThePreviousFile) {
   EXPECT_FALSE(textio::ReplaceWithBackup("squish.cfg", "squish_.cfg.tmp",
                                          "SQUISH.CFG.A.BAK",
                                          textio::kUnchecked));
-  EXPECT_FALSE(textio::IoOk());
+  EXPECT_NE(0, textio::ReadAndClearFailure());
   EXPECT_EQ("new\r\n", Get("squish.cfg"));
   EXPECT_EQ("old\r\n", Get("squish.cfg.a.bak"));
   EXPECT_EQ("newer\r\n", Get("squish_.cfg.tmp"));

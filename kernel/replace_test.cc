@@ -18,7 +18,7 @@ class ReplaceWithBackupTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fakefs::Reset();
-    textio::ResetIo();
+    textio::ClearFailure();
     fakefs::SetFile(kOriginal, "old");
     fakefs::SetFile(kTemp, "new");
   }
@@ -35,7 +35,7 @@ class ReplaceWithBackupTest : public ::testing::Test {
 
 TEST_F(ReplaceWithBackupTest, LinkThenAtomicReplace) {
   EXPECT_TRUE(Run());
-  EXPECT_TRUE(textio::IoOk());
+  EXPECT_EQ(0, textio::ReadAndClearFailure());
   EXPECT_EQ("new", fakefs::FileContents(kOriginal));
   EXPECT_EQ("old", fakefs::FileContents(kBackup));
   EXPECT_FALSE(fakefs::HasFile(kTemp));
@@ -47,7 +47,7 @@ TEST_F(ReplaceWithBackupTest, LinkThenAtomicReplace) {
 TEST_F(ReplaceWithBackupTest, TakenBackupNameChangesNothing) {
   fakefs::SetFile(kBackup, "older");
   EXPECT_FALSE(Run());
-  EXPECT_FALSE(textio::IoOk());
+  EXPECT_NE(0, textio::ReadAndClearFailure());
   EXPECT_EQ("old", fakefs::FileContents(kOriginal));
   EXPECT_EQ("new", fakefs::FileContents(kTemp));
   EXPECT_EQ("older", fakefs::FileContents(kBackup));
@@ -56,14 +56,14 @@ TEST_F(ReplaceWithBackupTest, TakenBackupNameChangesNothing) {
 TEST_F(ReplaceWithBackupTest, FailedReplaceTakesTheBackupNameBack) {
   fakefs::FailOn(Op::kReplace, kTemp, 5);
   EXPECT_FALSE(Run());
-  EXPECT_FALSE(textio::IoOk());
+  EXPECT_NE(0, textio::ReadAndClearFailure());
   ExpectUnchanged();
 }
 
 TEST_F(ReplaceWithBackupTest, WithoutHardLinksTwoMoves) {
   fakefs::SetLinksUnsupported(true);
   EXPECT_TRUE(Run());
-  EXPECT_TRUE(textio::IoOk());
+  EXPECT_EQ(0, textio::ReadAndClearFailure());
   EXPECT_EQ("new", fakefs::FileContents(kOriginal));
   EXPECT_EQ("old", fakefs::FileContents(kBackup));
   EXPECT_EQ((Journal{"move " + kOriginal + " -> " + kBackup,
@@ -75,7 +75,7 @@ TEST_F(ReplaceWithBackupTest, WithoutHardLinksAFailedSecondMoveIsUndone) {
   fakefs::SetLinksUnsupported(true);
   fakefs::FailOn(Op::kMove, kTemp, 5);
   EXPECT_FALSE(Run());
-  EXPECT_FALSE(textio::IoOk());
+  EXPECT_NE(0, textio::ReadAndClearFailure());
   ExpectUnchanged();
 }
 
@@ -90,7 +90,7 @@ TEST_F(ReplaceWithBackupTest, WithoutHardLinksATakenBackupChangesNothing) {
 TEST_F(ReplaceWithBackupTest, DirectorySyncFailureIsReportedAfterTheReplace) {
   fakefs::FailOn(Op::kSyncDirectory, "", 5);
   EXPECT_TRUE(Run());  // the new file stands; durability is what failed
-  EXPECT_FALSE(textio::IoOk());
+  EXPECT_NE(0, textio::ReadAndClearFailure());
   EXPECT_EQ("new", fakefs::FileContents(kOriginal));
 }
 

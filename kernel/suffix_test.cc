@@ -9,7 +9,7 @@ namespace {
 
 TEST(DrawBackupSuffix, LeavesAPendingFailureToTheCaller) {
   fakefs::Reset();
-  textio::ResetIo();
+  textio::ClearFailure();
   fakefs::SetDraws({0, 35});
   textio::Fail(5, "read", "C:\\NODE\\squish.cfg");
   EXPECT_EQ("1", orvKernel::DrawBackupSuffix());
@@ -19,7 +19,7 @@ TEST(DrawBackupSuffix, LeavesAPendingFailureToTheCaller) {
 
 TEST(DrawBackupSuffix, NoEntropyEndsWithTheErrorExit) {
   fakefs::Reset();
-  textio::ResetIo();
+  textio::ClearFailure();
   fakefs::FailOn(fakefs::Op::kRandom, "", 38);
   EXPECT_EXIT(orvKernel::DrawBackupSuffix(), ::testing::ExitedWithCode(38), "");
 }

@@ -81,10 +81,10 @@ void Flush(TextFile& file) {
 
 TextFile::TextFile(std::size_t bufferSize) : buffer(bufferSize) {}
 
-bool IoOk() {
-  bool ok = slotError == 0;
-  ResetIo();
-  return ok;
+int ReadAndClearFailure() {
+  int error = slotError;
+  ClearFailure();
+  return error;
 }
 
 bool FailurePending() { return slotError != 0; }
@@ -100,7 +100,7 @@ void CheckIo() {
   if (slotError != 0) ErrorExit(slotError, slotOperation, slotPath);
 }
 
-void ResetIo() {
+void ClearFailure() {
   slotError = 0;
   slotOperation.clear();
   slotPath.clear();
@@ -123,13 +123,13 @@ void ErrorExit(int error, const std::string& operation,
   platform::Exit(code);
 }
 
-void Reset(TextFile& file, const std::string& path, Check check) {
+void OpenForReading(TextFile& file, const std::string& path, Check check) {
   if (file.handle != platform::kNoHandle) Close(file, kUnchecked);
   Open(file, path, false);
   Done(check);
 }
 
-void Reopen(TextFile& file, Check check) {
+void ReopenAtStart(TextFile& file, Check check) {
   const std::string path = file.path;
   if (file.handle != platform::kNoHandle) {
     platform::Close(file.handle);
@@ -139,7 +139,7 @@ void Reopen(TextFile& file, Check check) {
   Done(check);
 }
 
-void Rewrite(TextFile& file, const std::string& path, Check check) {
+void CreateForWriting(TextFile& file, const std::string& path, Check check) {
   if (file.handle != platform::kNoHandle) Close(file, kUnchecked);
   Open(file, path, true);
   Done(check);

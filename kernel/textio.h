@@ -7,7 +7,8 @@
 // default every operation is followed by the automatic check, which ends
 // the process with the error exit when the slot holds a failure. An
 // operation given kUnchecked skips that check: its failure stays pending
-// until IoOk() reads it or the next automatic check meets it.
+// until ReadAndClearFailure() reads it or the next automatic check meets
+// it.
 #ifndef ORVANE_KERNEL_TEXTIO_H
 #define ORVANE_KERNEL_TEXTIO_H
 
@@ -36,7 +37,7 @@ struct TextFile {
 
   std::string path;                             // as the configuration names it
   platform::Handle handle = platform::kNoHandle;
-  bool writing = false;                         // opened by Rewrite
+  bool writing = false;                         // opened for writing
   std::vector<char> buffer;                     // bytes read ahead, or not yet written
   std::size_t begin = 0;                        // first unread byte
   std::size_t end = 0;                          // one past the last valid byte
@@ -44,8 +45,9 @@ struct TextFile {
   std::string line;                             // a line put together from pieces
 };
 
-// Reads and clears the failure slot: true when it held no failure.
-bool IoOk();
+// Reads the failure slot and clears it: the error number it held, 0 when
+// none.
+int ReadAndClearFailure();
 
 // True when a failure is pending; the slot is left as it is.
 bool FailurePending();
@@ -56,8 +58,8 @@ void Fail(int error, const char* operation, const std::string& path);
 // The automatic check: the error exit when a failure is pending.
 void CheckIo();
 
-// Empties the slot, for the start of a test.
-void ResetIo();
+// Empties the slot; a failure it held is forgotten.
+void ClearFailure();
 
 // The exit code and "Runtime error" number for an error: its low eight
 // bits, never 0, 100 or 101.
@@ -69,13 +71,15 @@ int ErrorExitCode(int error);
                             const std::string& path);
 
 // Opens an existing file for reading at its first line.
-void Reset(TextFile& file, const std::string& path, Check check = kChecked);
+void OpenForReading(TextFile& file, const std::string& path,
+                    Check check = kChecked);
 
 // Closes the file and opens it for reading again at its first line.
-void Reopen(TextFile& file, Check check = kChecked);
+void ReopenAtStart(TextFile& file, Check check = kChecked);
 
 // Creates a file for writing, or empties the one that exists.
-void Rewrite(TextFile& file, const std::string& path, Check check = kChecked);
+void CreateForWriting(TextFile& file, const std::string& path,
+                      Check check = kChecked);
 
 // True at the end of the file: no byte left, or a Ctrl-Z where the next
 // line would begin.

@@ -13,7 +13,7 @@ std::vector<std::string> ReadAllLines(const std::string& bytes,
                                       std::size_t bufferSize) {
   ScopedTempDir::Write("in.txt", bytes);
   textio::TextFile file(bufferSize);
-  textio::Reset(file, "in.txt");
+  textio::OpenForReading(file, "in.txt");
   std::vector<std::string> lines;
   while (!textio::AtEof(file)) lines.emplace_back(textio::ReadLine(file));
   textio::Close(file);
@@ -44,7 +44,7 @@ TEST(ReadLine, TextRulesOfLineEnds) {
       EXPECT_EQ(row.lines, ReadAllLines(row.bytes, bufferSize));
     }
   }
-  EXPECT_TRUE(textio::IoOk());
+  EXPECT_EQ(0, textio::ReadAndClearFailure());
 }
 
 TEST(ReadLine, NoLimitOnLineLength) {
@@ -60,7 +60,7 @@ TEST(ReadLine, NoLimitOnLineLength) {
 TEST(WriteLine, EveryLineEndsWithCrLf) {
   ScopedTempDir dir;
   textio::TextFile out(8);  // smaller than the text: writes pass the buffer
-  textio::Rewrite(out, "out.txt");
+  textio::CreateForWriting(out, "out.txt");
   textio::WriteLine(out, "first line");
   textio::Write(out, "no end");
   textio::WriteLine(out, "");
@@ -70,23 +70,23 @@ TEST(WriteLine, EveryLineEndsWithCrLf) {
   EXPECT_EQ("first line\r\nno end\r\n", ScopedTempDir::Read("out.txt"));
 
   ScopedTempDir::Write("old.txt", "old contents");
-  textio::Rewrite(out, "old.txt");  // an existing file is emptied
+  textio::CreateForWriting(out, "old.txt");  // an existing file is emptied
   textio::Close(out);
   EXPECT_EQ("", ScopedTempDir::Read("old.txt"));
 }
 
 TEST(FailureSlot, StoresTheLatestFailureUntilTested) {
   ScopedTempDir dir;
-  textio::ResetIo();
+  textio::ClearFailure();
   textio::TextFile file;
-  textio::Reset(file, "missing-1", textio::kUnchecked);
-  textio::Reset(file, "missing-2", textio::kUnchecked);
+  textio::OpenForReading(file, "missing-1", textio::kUnchecked);
+  textio::OpenForReading(file, "missing-2", textio::kUnchecked);
   EXPECT_TRUE(textio::FailurePending());
   ScopedTempDir::Write("present", "x");
-  textio::Reset(file, "present", textio::kUnchecked);  // success leaves the slot
+  textio::OpenForReading(file, "present", textio::kUnchecked);  // success leaves the slot
   EXPECT_TRUE(textio::FailurePending());
-  EXPECT_FALSE(textio::IoOk());  // the test reads and clears
-  EXPECT_TRUE(textio::IoOk());
+  EXPECT_NE(0, textio::ReadAndClearFailure());  // the test reads and clears
+  EXPECT_EQ(0, textio::ReadAndClearFailure());
   textio::Close(file);
   // The file move reports only through its result.
   EXPECT_FALSE(sys_utils::MoveFileTo("missing", "elsewhere"));
@@ -95,9 +95,9 @@ TEST(FailureSlot, StoresTheLatestFailureUntilTested) {
 
 TEST(FailureSlot, CheckedOperationEndsWithTheErrorExit) {
   ScopedTempDir dir;
-  textio::ResetIo();
+  textio::ClearFailure();
   textio::TextFile file;
-  EXPECT_EXIT(textio::Reset(file, "missing"), ::testing::ExitedWithCode(2), "");
+  EXPECT_EXIT(textio::OpenForReading(file, "missing"), ::testing::ExitedWithCode(2), "");
   // A failure left pending by an unchecked operation meets the next check.
   EXPECT_EXIT(
       {

@@ -20,7 +20,7 @@ class RenameMessageBaseTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fakefs::Reset();
-    textio::ResetIo();
+    textio::ClearFailure();
   }
   void Present(const std::string& base, const std::string& exts) {
     for (const char* ext : kExts)
@@ -57,7 +57,7 @@ TEST_F(RenameMessageBaseTest, MovesWhatIsThereAndCountsWhatIsMissing) {
     EXPECT_EQ("", Standing(kOld));
     EXPECT_EQ(row.present, Standing(kNew));
     EXPECT_EQ(4u - row.missing, record.size());
-    EXPECT_TRUE(textio::IoOk());
+    EXPECT_EQ(0, textio::ReadAndClearFailure());
   }
 }
 
@@ -80,7 +80,7 @@ TEST_F(RenameMessageBaseTest, OtherFailureTakesTheBaseBackWhole) {
   EXPECT_EQ("dilp", Standing(kOld));
   EXPECT_EQ("", Standing(kNew));
   EXPECT_TRUE(record.empty());
-  EXPECT_TRUE(textio::IoOk());
+  EXPECT_EQ(0, textio::ReadAndClearFailure());
   EXPECT_EQ((Journal{"move " + kOld + ".sqd -> " + kNew + ".sqd",
                      "move " + kOld + ".sqi -> " + kNew + ".sqi",
                      "move " + kNew + ".sqi -> " + kOld + ".sqi",
@@ -131,7 +131,7 @@ TEST_F(RenameMessageBaseTest, FileThatCannotGoBackStaysRecorded) {
   message_base::UndoMoves(record);
   ASSERT_EQ(1u, record.size());
   EXPECT_EQ(kNew + ".sqi", record[0].to);
-  EXPECT_FALSE(textio::IoOk());
+  EXPECT_NE(0, textio::ReadAndClearFailure());
   EXPECT_EQ("dlp", Standing(kOld));
   message_base::UndoMoves(record);
   EXPECT_TRUE(record.empty());

@@ -66,8 +66,8 @@ void OpenConfiguration() {
   // No configuration is named at all; opening "" would mean whatever the
   // system makes of an empty name.
   if (squishPath.empty()) orvKernel::FinishPlugin("01");
-  textio::Reset(config, squishPath, kUnchecked);
-  if (!textio::IoOk()) orvKernel::FinishPlugin("01");
+  textio::OpenForReading(config, squishPath, kUnchecked);
+  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin("01");
 }
 
 // Settled before anything changes: a taken backup name found only at the
@@ -97,8 +97,8 @@ void CreateTemporary() {
   tempName = orvKernel::ExtractDir(squishPath) + "\\squish_.cfg.tmp";
   // Creating the temporary file would empty the very file being read.
   if (platform::SameName(tempName, squishPath)) orvKernel::FinishPlugin("04");
-  textio::Rewrite(temp, tempName, kUnchecked);
-  if (!textio::IoOk()) orvKernel::FinishPlugin("04");
+  textio::CreateForWriting(temp, tempName, kUnchecked);
+  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin("04");
 }
 
 // An area whose base does not exist yet still owns the path its line
@@ -111,7 +111,7 @@ void CollectBasePaths() {
     AreaLine named;
     if (ParseAreaLine(text, &named)) basePaths.push_back({number++, named.path});
   }
-  textio::Reopen(config, kUnchecked);
+  textio::ReopenAtStart(config, kUnchecked);
 }
 
 bool PathInUse(const std::string& newPath, std::size_t number) {

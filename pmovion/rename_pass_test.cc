@@ -145,7 +145,7 @@ class RunRenamePassTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fakefs::Reset();
-    textio::ResetIo();
+    textio::ClearFailure();
     orvKernel::ResetPluginParams({.SquishPath = kCfg}, "Movionr");
     fakefs::SetDraws({6});  // position 7: suffix "7"
     fakefs::SetFile(kCfg, kConfig);
@@ -167,7 +167,7 @@ class RunRenamePassTest : public ::testing::Test {
 
 TEST_F(RunRenamePassTest, RenamesAndKeepsTheBackup) {
   rename_pass::RunRenamePass();
-  EXPECT_TRUE(textio::IoOk());
+  EXPECT_EQ(0, textio::ReadAndClearFailure());
   EXPECT_EQ("EchoArea FIDO.SUPPORT C:\\MAIL\\FIDO.SUPPORT -$\r\n"
             "EchoArea LOCAL.TEST C:\\MAIL\\LOCAL.TEST\r\n",
             fakefs::FileContents(kCfg));
@@ -199,7 +199,7 @@ TEST_F(RunRenamePassTest, TakenBackupNamesAreDrawnAgainAmongTheRest) {
       fakefs::SetFile("C:\\NODE\\squish.cfg." + taken + ".bak", "older");
     fakefs::SetDraws(row.draws);
     rename_pass::RunRenamePass();
-    EXPECT_TRUE(textio::IoOk());
+    EXPECT_EQ(0, textio::ReadAndClearFailure());
     EXPECT_EQ(kConfig,
               fakefs::FileContents("C:\\NODE\\squish.cfg." + row.suffix + ".bak"));
     for (const std::string& taken : row.taken)
@@ -252,7 +252,7 @@ TEST_F(RunRenamePassTest, FailureAtTheEndPutsEveryBaseBack) {
     row.inject();
     rename_pass::RunRenamePass();
     EXPECT_TRUE(textio::FailurePending());
-    textio::ResetIo();
+    textio::ClearFailure();
     ExpectNothingChanged();
   }
 }
@@ -280,7 +280,7 @@ TEST_F(RunRenamePassTest, UndoGoesNewestFirst) {
 TEST_F(RunRenamePassTest, DurabilityFailureAfterTheReplaceKeepsTheMoves) {
   fakefs::FailOn(Op::kSyncDirectory, kCfg, 5);
   rename_pass::RunRenamePass();
-  EXPECT_FALSE(textio::IoOk());
+  EXPECT_NE(0, textio::ReadAndClearFailure());
   EXPECT_EQ(kConfig, fakefs::FileContents(kBackup));
   EXPECT_TRUE(fakefs::HasFile("C:\\MAIL\\FIDO.SUPPORT.sqd"));
   EXPECT_TRUE(fakefs::HasFile("C:\\MAIL\\LOCAL.TEST.sqd"));
@@ -289,7 +289,7 @@ TEST_F(RunRenamePassTest, DurabilityFailureAfterTheReplaceKeepsTheMoves) {
 TEST_F(RunRenamePassTest, FailedMoveLeavesThatAreaOnItsOldBase) {
   fakefs::FailOn(Op::kMove, "C:\\MAIL\\AUTO0001.sql", 13);
   rename_pass::RunRenamePass();
-  EXPECT_TRUE(textio::IoOk());
+  EXPECT_EQ(0, textio::ReadAndClearFailure());
   EXPECT_EQ("EchoArea FIDO.SUPPORT C:\\MAIL\\AUTO0001 -$\r\n"
             "EchoArea LOCAL.TEST C:\\MAIL\\LOCAL.TEST\r\n",
             fakefs::FileContents(kCfg));

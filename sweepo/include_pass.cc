@@ -153,12 +153,12 @@ void OpenInputs() {
   // configuration nor put the cleaned include file back by its name.
   if (params.SquishPath.empty() || IsTempFile(params.SquishPath))
     orvKernel::FinishPlugin("01");
-  textio::Reset(squishConfig, params.SquishPath, textio::kUnchecked);
-  if (!textio::IoOk()) orvKernel::FinishPlugin("01");
+  textio::OpenForReading(squishConfig, params.SquishPath, textio::kUnchecked);
+  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin("01");
   if (params.Edit1.empty() || IsTempFile(params.Edit1))
     orvKernel::FinishPlugin("04");
-  textio::Reset(includeFile, params.Edit1, textio::kUnchecked);
-  if (!textio::IoOk()) orvKernel::FinishPlugin("04");
+  textio::OpenForReading(includeFile, params.Edit1, textio::kUnchecked);
+  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin("04");
   areaDefTotal = 0;
   areaDefKept = 0;
 }
@@ -166,7 +166,7 @@ void OpenInputs() {
 void CleanIncludeFile() {
   const std::string& includePath = orvKernel::PluginParams().Edit1;
   const std::string tempPath = TempPathFor(includePath);
-  textio::Rewrite(tempFile, tempPath);
+  textio::CreateForWriting(tempFile, tempPath);
   while (!textio::AtEof(includeFile)) {
     // The line stays in the include file's buffer while the configuration
     // is searched, since only the include file's next read moves it.
@@ -195,7 +195,7 @@ void CleanIncludeFile() {
 }
 
 bool FindSquishArea(std::string_view name) {
-  textio::Reopen(squishConfig);
+  textio::ReopenAtStart(squishConfig);
   while (!textio::AtEof(squishConfig)) {
     std::string_view line = textio::ReadLine(squishConfig);
     if (AreaLineNames(line, name)) return true;

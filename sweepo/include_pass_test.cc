@@ -163,7 +163,7 @@ class IncludePassTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fakefs::Reset();
-    textio::ResetIo();
+    textio::ClearFailure();
     sweepo::ResetIncludePass();
     orvKernel::Params params;
     params.Edit1 = kInclude;
@@ -226,7 +226,7 @@ TEST_F(IncludePassTest, CleansTheIncludeFile) {
     Disk(row.squish, row.include);
     sweepo::OpenInputs();
     sweepo::CleanIncludeFile();
-    EXPECT_TRUE(textio::IoOk());
+    EXPECT_EQ(0, textio::ReadAndClearFailure());
     EXPECT_EQ(row.console, fakefs::ConsoleOutput());
     EXPECT_EQ(row.total, sweepo::AreaDefTotal());
     EXPECT_EQ(row.kept, sweepo::AreaDefKept());
