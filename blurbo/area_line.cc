@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "blurbo/description_list.h"
+#include "kernel/line_path.h"
 #include "kernel/orvKernel.h"
 #include "kernel/sys_utils.h"
 
@@ -26,7 +27,7 @@ bool IsAreaLine(const std::string& line) {
     return false;
   // fidoconfig's defaults for the echo areas that follow, not an area: a
   // description there would become every area's default.
-  return sys_utils::UpperCase(orvKernel::FirstWord(line)) != "ECHOAREADEFAULTS";
+  return sys_utils::UpperCase(line_path::FirstWord(line)) != "ECHOAREADEFAULTS";
 }
 
 std::size_t WordEnd(const std::string& line, std::size_t from) {
@@ -85,9 +86,9 @@ std::size_t DashDPlace(const std::string& line, std::size_t removedAt) {
 }
 
 std::string AreaTag(const std::string& line) {
-  std::size_t keyword = orvKernel::FirstWord(line).size();
+  std::size_t keyword = line_path::FirstWord(line).size();
   if (keyword >= line.size()) return {};
-  return orvKernel::FirstWord(line.substr(keyword, kTagLimit));
+  return line_path::FirstWord(line.substr(keyword, kTagLimit));
 }
 
 }  // namespace

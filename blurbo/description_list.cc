@@ -3,6 +3,7 @@
 
 #include <unordered_map>
 
+#include "kernel/line_path.h"
 #include "kernel/orvKernel.h"
 #include "kernel/sys_utils.h"
 #include "kernel/textio.h"
@@ -28,7 +29,7 @@ void BuildIndex() {
   byTag.clear();
   byTag.reserve(entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i)
-    byTag.emplace(sys_utils::UpperCase(orvKernel::FirstWord(entries[i])), i);
+    byTag.emplace(sys_utils::UpperCase(line_path::FirstWord(entries[i])), i);
 }
 
 }  // namespace
@@ -38,7 +39,7 @@ const std::vector<std::string>& DescriptionList() { return entries; }
 void ReadDescriptionList() {
   textio::TextFile file;
   textio::OpenForReading(file, kListName, textio::kUnchecked);
-  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin("05");
+  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin(orvKernel::kListNotOpened);
   textio::ConsoleLine("reading descriptions...");
 
   // Counted first, so the list is sized once to its final length.

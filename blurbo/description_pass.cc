@@ -3,6 +3,7 @@
 
 #include "blurbo/area_line.h"
 #include "blurbo/description_list.h"
+#include "kernel/line_path.h"
 #include "kernel/orvKernel.h"
 #include "kernel/platform.h"
 #include "kernel/textio.h"
@@ -17,29 +18,29 @@ constexpr std::size_t kConsoleBlock = 8 * 1024;
 }  // namespace
 
 std::string TempFileName(const std::string& squishPath) {
-  return orvKernel::ExtractDir(squishPath) + "\\squish_.cfg.tmp";
+  return line_path::ExtractDir(squishPath) + "\\squish_.cfg.tmp";
 }
 
 std::string BackupName(const std::string& squishPath,
                        const std::string& suffix) {
-  return orvKernel::ExtractDir(squishPath) + "\\squish.cfg.areas" + suffix +
+  return line_path::ExtractDir(squishPath) + "\\squish.cfg.areas" + suffix +
          ".bak";
 }
 
 void RunDescriptionPass() {
   const orvKernel::Params& params = orvKernel::PluginParams();
   const std::string& squishPath = params.SquishPath;
-  if (squishPath.empty()) orvKernel::FinishPlugin("01");
+  if (squishPath.empty()) orvKernel::FinishPlugin(orvKernel::kConfigurationNotOpened);
   textio::TextFile config;
   textio::OpenForReading(config, squishPath, textio::kUnchecked);
-  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin("01");
+  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin(orvKernel::kConfigurationNotOpened);
 
   const std::string tempName = TempFileName(squishPath);
   // Creating the temporary file would empty a configuration of that name.
-  if (platform::SameName(tempName, squishPath)) orvKernel::FinishPlugin("04");
+  if (platform::SameName(tempName, squishPath)) orvKernel::FinishPlugin(orvKernel::kFileLeftAlone);
   textio::TextFile temp;
   textio::CreateForWriting(temp, tempName, textio::kUnchecked);
-  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin("04");
+  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin(orvKernel::kFileLeftAlone);
   const std::string backup =
       BackupName(squishPath, orvKernel::DrawBackupSuffix());
 
@@ -49,7 +50,7 @@ void RunDescriptionPass() {
   std::string echoes;
   while (!textio::AtEof(config, textio::kUnchecked)) {
     line = textio::ReadLine(config, textio::kUnchecked);
-    orvKernel::CompactBlanks(line);
+    line_path::CompactBlanks(line);
     AreaLine rewritten = RewriteAreaLine(line, params.Check1, params.Check2);
     if (rewritten.isArea) {
       echoes.append("Echo:").append(rewritten.tag).append("\r\n");

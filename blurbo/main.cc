@@ -9,5 +9,5 @@ int main(int argc, char** argv) {
                          argv);
   textio::ConsoleLine("");
   blurbo::RunDescriptionPass();
-  orvKernel::FinishPlugin("00");
+  orvKernel::FinishPlugin(orvKernel::kCompleted);
 }

@@ -1,11 +1,10 @@
-// The plug-in run protocol and the line and path helpers.
+// The plug-in run protocol.
 #include "orvKernel.h"
 
 #include <cstring>
 
 #include "cfgfile.h"
 #include "platform.h"
-#include "sys_utils.h"
 #include "textio.h"
 
 namespace orvKernel {
@@ -16,8 +15,6 @@ std::string stem;          // the running plug-in's file name stem
 
 const char kBackupAlphabet[] = "1234567890_abcdefghijklmnopstuvwxyz";
 constexpr int kBackupPositions = 36;
-
-bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
@@ -45,7 +42,7 @@ void StartPlugin(const Plugin& plugin, int argc, char** argv) {
 }
 
 void ReadPluginParams() {
-  if (!cfgfile::OpenKeywordFile(stem + ".dat")) FinishPlugin("03");
+  if (!cfgfile::OpenKeywordFile(stem + ".dat")) FinishPlugin(kParametersNotOpened);
   params.Edit1 = cfgfile::ReadKeyString("Edit1");
   params.Edit2 = cfgfile::ReadKeyString("Edit2");
   params.Edit3 = cfgfile::ReadKeyString("Edit3");
@@ -75,35 +72,6 @@ void FinishPlugin(const std::string& code) {
   textio::Write(marker, code);
   textio::Close(marker);
   platform::Exit(100);
-}
-
-void CompactBlanks(std::string& line) {
-  line = sys_utils::Trim(line);
-  std::size_t out = 0;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    // Of a run of TABs and spaces only its last character stays.
-    if (IsSpaceOrTab(line[i]) && i + 1 < line.size() &&
-        IsSpaceOrTab(line[i + 1]))
-      continue;
-    line[out++] = line[i];
-  }
-  line.resize(out);
-}
-
-std::string FirstWord(const std::string& text) {
-  std::string trimmed = sys_utils::Trim(text);
-  std::size_t end = 0;
-  while (end < trimmed.size() && !sys_utils::IsBlank(trimmed[end])) ++end;
-  trimmed.resize(end);
-  return trimmed;
-}
-
-std::string ExtractDir(const std::string& path) {
-  std::size_t slash = path.rfind('\\');
-  if (slash == std::string::npos) return {};
-  std::string dir = path.substr(0, slash);
-  if (dir.size() == 2) dir += '\\';
-  return dir;
 }
 
 std::string BackupSuffixAt(int position) {

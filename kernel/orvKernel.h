@@ -1,6 +1,5 @@
 // The plug-in run protocol: the parameter file, the completion marker and
-// exit codes, the fixed steps of every plug-in's main program, and the line
-// and path helpers that every pass over a configuration uses.
+// exit codes, and the fixed steps of every plug-in's main program.
 #ifndef ORVANE_KERNEL_ORVKERNEL_H
 #define ORVANE_KERNEL_ORVKERNEL_H
 
@@ -8,6 +7,19 @@
 #include <string>
 
 namespace orvKernel {
+
+// The result codes of the completion marker.
+inline constexpr char kCompleted[] = "00";
+// The Squish configuration cannot be opened for reading.
+inline constexpr char kConfigurationNotOpened[] = "01";
+// The parameter file cannot be opened.
+inline constexpr char kParametersNotOpened[] = "03";
+// The file to be edited is left alone before any change: its temporary
+// file cannot be created, it cannot be kept as the node keeps it, another
+// run holds it too long, or (sweepo) the include file cannot be opened.
+inline constexpr char kFileLeftAlone[] = "04";
+// The description list cannot be opened.
+inline constexpr char kListNotOpened[] = "05";
 
 // The parameter set, filled once from the parameter file.
 struct Params {
@@ -54,17 +66,6 @@ void EndOfRunPause(const std::string& summary = std::string());
 // 101, leaving the marker empty or absent, when it cannot be created or a
 // failure is pending.
 [[noreturn]] void FinishPlugin(const std::string& code);
-
-// Trims the line, then shrinks every run of TABs and spaces inside it to the
-// run's last character.
-void CompactBlanks(std::string& line);
-
-// The trimmed text up to its first blank; empty for an all-blank text.
-std::string FirstWord(const std::string& text);
-
-// Everything before the path's last backslash, with a backslash added when
-// that is two characters (C: becomes C:\); empty without a backslash.
-std::string ExtractDir(const std::string& path);
 
 // The suffix of a backup name at position 1 to 36 of the backup alphabet;
 // position 36 lies past its 35 characters and gives the empty text.

@@ -9,5 +9,5 @@ int main(int argc, char** argv) {
   textio::ConsoleLine("");
   rename_pass::RunRenamePass();
   if (orvKernel::PluginParams().Check2) orvKernel::EndOfRunPause();
-  orvKernel::FinishPlugin("00");
+  orvKernel::FinishPlugin(orvKernel::kCompleted);
 }

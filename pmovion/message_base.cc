@@ -3,6 +3,7 @@
 
 #include <set>
 
+#include "kernel/line_path.h"
 #include "kernel/orvKernel.h"
 #include "kernel/platform.h"
 #include "kernel/sys_utils.h"
@@ -58,7 +59,7 @@ void SyncDirectories(const MoveRecord& record) {
   std::set<std::string> done;
   for (const Move& move : record) {
     for (const std::string* path : {&move.from, &move.to}) {
-      if (!done.insert(orvKernel::ExtractDir(*path)).second) continue;
+      if (!done.insert(line_path::ExtractDir(*path)).second) continue;
       textio::Fail(platform::SyncDirectoryOf(*path), "sync directory of",
                    *path);
     }

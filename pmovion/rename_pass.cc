@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kernel/line_path.h"
 #include "kernel/orvKernel.h"
 #include "kernel/platform.h"
 #include "kernel/sys_utils.h"
@@ -65,16 +66,16 @@ void OpenConfiguration() {
   const std::string& squishPath = orvKernel::PluginParams().SquishPath;
   // No configuration is named at all; opening "" would mean whatever the
   // system makes of an empty name.
-  if (squishPath.empty()) orvKernel::FinishPlugin("01");
+  if (squishPath.empty()) orvKernel::FinishPlugin(orvKernel::kConfigurationNotOpened);
   textio::OpenForReading(config, squishPath, kUnchecked);
-  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin("01");
+  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin(orvKernel::kConfigurationNotOpened);
 }
 
 // Settled before anything changes: a taken backup name found only at the
 // end would leave the bases moved and the configuration unreplaced.
 void SettleBackupName() {
   const std::string& squishPath = orvKernel::PluginParams().SquishPath;
-  const std::string dir = orvKernel::ExtractDir(squishPath);
+  const std::string dir = line_path::ExtractDir(squishPath);
   std::vector<int> untried;
   for (int position = 1; position <= kBackupPositions; ++position)
     untried.push_back(position);
@@ -94,11 +95,11 @@ void SettleBackupName() {
 
 void CreateTemporary() {
   const std::string& squishPath = orvKernel::PluginParams().SquishPath;
-  tempName = orvKernel::ExtractDir(squishPath) + "\\squish_.cfg.tmp";
+  tempName = line_path::ExtractDir(squishPath) + "\\squish_.cfg.tmp";
   // Creating the temporary file would empty the very file being read.
-  if (platform::SameName(tempName, squishPath)) orvKernel::FinishPlugin("04");
+  if (platform::SameName(tempName, squishPath)) orvKernel::FinishPlugin(orvKernel::kFileLeftAlone);
   textio::CreateForWriting(temp, tempName, kUnchecked);
-  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin("04");
+  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin(orvKernel::kFileLeftAlone);
 }
 
 // An area whose base does not exist yet still owns the path its line
@@ -107,7 +108,7 @@ void CollectBasePaths() {
   std::size_t number = 0;
   while (!textio::AtEof(config, kUnchecked)) {
     std::string text(textio::ReadLine(config, kUnchecked));
-    orvKernel::CompactBlanks(text);
+    line_path::CompactBlanks(text);
     AreaLine named;
     if (ParseAreaLine(text, &named)) basePaths.push_back({number++, named.path});
   }
@@ -168,7 +169,7 @@ void ReplaceConfiguration() {
 
 bool ParseAreaLine(const std::string& text, AreaLine* fields) {
   if (sys_utils::UpperCase(text.substr(0, 8)) != "ECHOAREA") return false;
-  const std::string keyword = orvKernel::FirstWord(text);
+  const std::string keyword = line_path::FirstWord(text);
   // fidoconfig's defaults for the areas that follow, not an area.
   if (sys_utils::UpperCase(keyword) == "ECHOAREADEFAULTS") return false;
   std::size_t tagStart = 0;
@@ -225,7 +226,7 @@ void RunRenamePass() {
   std::size_t number = 0;
   while (!textio::AtEof(config, kUnchecked)) {
     line = textio::ReadLine(config, kUnchecked);
-    orvKernel::CompactBlanks(line);
+    line_path::CompactBlanks(line);
     if (ParseAreaLine(line, &area)) RenameArea(number++);
     textio::WriteLine(temp, line, kUnchecked);
   }

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "kernel/line_path.h"
 #include "kernel/orvKernel.h"
 #include "kernel/platform.h"
 #include "kernel/sys_utils.h"
@@ -132,12 +133,12 @@ std::string AreaDefName(std::string_view tail) {
 }
 
 std::string TempPathFor(const std::string& includePath) {
-  return orvKernel::ExtractDir(includePath) + "\\golded.inc.tmp.x3";
+  return line_path::ExtractDir(includePath) + "\\golded.inc.tmp.x3";
 }
 
 std::string BackupPathFor(const std::string& includePath,
                           const std::string& suffix) {
-  return orvKernel::ExtractDir(includePath) + "\\goldarea.inc. " + suffix +
+  return line_path::ExtractDir(includePath) + "\\goldarea.inc. " + suffix +
          ".bak";
 }
 
@@ -152,13 +153,13 @@ void OpenInputs() {
   // An empty path names no file: the run could neither reread the
   // configuration nor put the cleaned include file back by its name.
   if (params.SquishPath.empty() || IsTempFile(params.SquishPath))
-    orvKernel::FinishPlugin("01");
+    orvKernel::FinishPlugin(orvKernel::kConfigurationNotOpened);
   textio::OpenForReading(squishConfig, params.SquishPath, textio::kUnchecked);
-  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin("01");
+  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin(orvKernel::kConfigurationNotOpened);
   if (params.Edit1.empty() || IsTempFile(params.Edit1))
-    orvKernel::FinishPlugin("04");
+    orvKernel::FinishPlugin(orvKernel::kFileLeftAlone);
   textio::OpenForReading(includeFile, params.Edit1, textio::kUnchecked);
-  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin("04");
+  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin(orvKernel::kFileLeftAlone);
   areaDefTotal = 0;
   areaDefKept = 0;
 }
@@ -214,7 +215,7 @@ void RunSweep() {
   // Left unchecked: a failure here reaches FinishPlugin, which then leaves
   // the marker empty and exits with 101.
   textio::Close(squishConfig, textio::kUnchecked);
-  orvKernel::FinishPlugin("00");
+  orvKernel::FinishPlugin(orvKernel::kCompleted);
 }
 
 void ResetIncludePass() {

@@ -10,6 +10,7 @@
 #include <regex>
 #include <sstream>
 
+#include "kernel/line_path.h"
 #include "kernel/orvKernel.h"
 #include "kernel/sys_utils.h"
 #include "tests/e2e.h"
@@ -249,7 +250,7 @@ std::vector<std::string> Lines(const std::string& text, const char* end) {
 
 bool IsAreaLine(const std::string& compacted) {
   return sys_utils::UpperCase(compacted.substr(0, 8)) == "ECHOAREA" &&
-         sys_utils::UpperCase(orvKernel::FirstWord(compacted)) !=
+         sys_utils::UpperCase(line_path::FirstWord(compacted)) !=
              "ECHOAREADEFAULTS";
 }
 
@@ -287,7 +288,7 @@ TEST(BlurboRun, RealConfigurationsKeepEveryLine) {
     std::size_t areas = 0;
     for (std::size_t i = 0; i < before.size(); ++i) {
       std::string compacted = before[i];
-      orvKernel::CompactBlanks(compacted);
+      line_path::CompactBlanks(compacted);
       if (IsAreaLine(compacted))
         ++areas;
       if (after[i] == compacted) continue;
