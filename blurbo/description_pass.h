@@ -8,17 +8,18 @@
 
 namespace blurbo {
 
-// The temporary file beside the configuration at `squishPath`.
-std::string TempFileName(const std::string& squishPath);
+// The temporary file's name, beside the configuration.
+inline constexpr char kTempFileName[] = "squish_.cfg.tmp";
 
 // The backup name beside the configuration, with the drawn suffix.
 std::string BackupName(const std::string& squishPath,
                        const std::string& suffix);
 
-// Runs the pass over PluginParams().SquishPath. Ends the run through
-// FinishPlugin with "01" when the configuration cannot be opened (or no
-// path is given), "04" when the temporary file cannot be created, "05" when
-// the description list cannot be opened. Otherwise returns; a failed read,
+// Runs the pass over PluginParams().SquishPath, as one safe edit. Ends the
+// run through FinishPlugin with "01" when the configuration cannot be
+// opened (or no path is given), "04" when the temporary file cannot be
+// created or the configuration must be left alone, "05" when the
+// description list cannot be opened. Otherwise returns; a failed read,
 // write, flush or close leaves the configuration in place, the new text in
 // the temporary file and the failure pending, as does a backup name that is
 // taken or a replacement the system refuses.

@@ -14,22 +14,20 @@ namespace {
 using fakefs::Op;
 using Journal = std::vector<std::string>;
 
-TEST(DescriptionPassNames, BuiltBesideTheConfiguration) {
-  struct Row { const char* path; const char* temp; const char* backup; };
+TEST(DescriptionPassNames, BackupBesideTheConfiguration) {
+  struct Row { const char* path; const char* backup; };
   const Row kRows[] = {
-      {"C:\\NODE\\squish.cfg", "C:\\NODE\\squish_.cfg.tmp",
-       "C:\\NODE\\squish.cfg.areas7.bak"},
+      {"C:\\NODE\\squish.cfg", "C:\\NODE\\squish.cfg.areas7.bak"},
       // a drive's root keeps its separator, so plain joining doubles it
-      {"C:\\squish.cfg", "C:\\\\squish_.cfg.tmp", "C:\\\\squish.cfg.areas7.bak"},
-      // no directory at all: the names lie in the current drive's root
-      {"squish.cfg", "\\squish_.cfg.tmp", "\\squish.cfg.areas7.bak"},
+      {"C:\\squish.cfg", "C:\\\\squish.cfg.areas7.bak"},
+      // no directory at all: the current directory
+      {"squish.cfg", "squish.cfg.areas7.bak"},
       // the backup is named so whatever the configuration is called
-      {"D:\\FIDO\\tosser.cfg", "D:\\FIDO\\squish_.cfg.tmp",
-       "D:\\FIDO\\squish.cfg.areas7.bak"},
+      {"D:\\FIDO\\tosser.cfg", "D:\\FIDO\\squish.cfg.areas7.bak"},
+      {"/etc/fido/squish.cfg", "/etc/fido\\squish.cfg.areas7.bak"},
   };
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.path);
-    EXPECT_EQ(row.temp, blurbo::TempFileName(row.path));
     EXPECT_EQ(row.backup, blurbo::BackupName(row.path, "7"));
   }
 }
@@ -139,7 +137,7 @@ TEST_F(DescriptionPassTest, TakenBackupNameChangesNothing) {
   EXPECT_EQ("an earlier backup", fakefs::FileContents(backup));
 }
 
-TEST_F(DescriptionPassTest, WithoutHardLinksTheTwoMovesGiveTheSameEnd) {
+TEST_F(DescriptionPassTest, WithoutHardLinksACopyGivesTheSameEnd) {
   fakefs::SetLinksUnsupported(true);
   fakefs::SetDraws({6});
   blurbo::RunDescriptionPass();

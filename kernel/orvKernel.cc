@@ -13,9 +13,6 @@ namespace {
 Params params;             // the parameter set of this run
 std::string stem;          // the running plug-in's file name stem
 
-const char kBackupAlphabet[] = "1234567890_abcdefghijklmnopstuvwxyz";
-constexpr int kBackupPositions = 36;
-
 }  // namespace
 
 const Params& PluginParams() { return params; }
@@ -26,6 +23,7 @@ void ResetPluginParams(const Params& values, const std::string& pluginStem) {
 }
 
 void StartPlugin(const Plugin& plugin, int argc, char** argv) {
+  platform::PrepareProcess();
   stem = plugin.stem;
   // A marker found after the run must come from this run; that there was
   // none to delete is the usual case and no failure.
@@ -72,20 +70,6 @@ void FinishPlugin(const std::string& code) {
   textio::Write(marker, code);
   textio::Close(marker);
   platform::Exit(100);
-}
-
-std::string BackupSuffixAt(int position) {
-  if (position < 1 || position >= kBackupPositions) return {};
-  return std::string(1, kBackupAlphabet[position - 1]);
-}
-
-std::string DrawBackupSuffix() {
-  std::uint32_t draw = 0;
-  // Only the draw's own failure ends the run here: a failure that an
-  // earlier, unchecked step left pending is the caller's to report.
-  if (int error = platform::RandomBelow(kBackupPositions, &draw))
-    textio::ErrorExit(error, "draw", "the backup suffix");
-  return BackupSuffixAt(static_cast<int>(draw) + 1);
 }
 
 }  // namespace orvKernel

@@ -67,15 +67,6 @@ void EndOfRunPause(const std::string& summary = std::string());
 // failure is pending.
 [[noreturn]] void FinishPlugin(const std::string& code);
 
-// The suffix of a backup name at position 1 to 36 of the backup alphabet;
-// position 36 lies past its 35 characters and gives the empty text.
-std::string BackupSuffixAt(int position);
-
-// A backup suffix drawn afresh from the system's entropy source, each of
-// the 36 positions equally likely; the error exit when there is no source.
-// A failure already pending stays pending.
-std::string DrawBackupSuffix();
-
 }  // namespace orvKernel
 
 #endif  // ORVANE_KERNEL_ORVKERNEL_H

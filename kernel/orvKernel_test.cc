@@ -1,4 +1,5 @@
 #include "kernel/orvKernel.h"
+#include "kernel/safe_edit.h"
 
 #include <gtest/gtest.h>
 
@@ -10,16 +11,16 @@
 namespace {
 
 TEST(BackupSuffix, ThirtySixPositionsOverTheAlphabet) {
-  EXPECT_EQ("1", orvKernel::BackupSuffixAt(1));
-  EXPECT_EQ("0", orvKernel::BackupSuffixAt(10));
-  EXPECT_EQ("_", orvKernel::BackupSuffixAt(11));
-  EXPECT_EQ("a", orvKernel::BackupSuffixAt(12));
-  EXPECT_EQ("p", orvKernel::BackupSuffixAt(27));
-  EXPECT_EQ("s", orvKernel::BackupSuffixAt(28));  // no q, no r
-  EXPECT_EQ("z", orvKernel::BackupSuffixAt(35));
-  EXPECT_EQ("", orvKernel::BackupSuffixAt(36));   // past the alphabet
+  EXPECT_EQ("1", safe_edit::BackupSuffixAt(1));
+  EXPECT_EQ("0", safe_edit::BackupSuffixAt(10));
+  EXPECT_EQ("_", safe_edit::BackupSuffixAt(11));
+  EXPECT_EQ("a", safe_edit::BackupSuffixAt(12));
+  EXPECT_EQ("p", safe_edit::BackupSuffixAt(27));
+  EXPECT_EQ("s", safe_edit::BackupSuffixAt(28));  // no q, no r
+  EXPECT_EQ("z", safe_edit::BackupSuffixAt(35));
+  EXPECT_EQ("", safe_edit::BackupSuffixAt(36));   // past the alphabet
   std::set<std::string> seen;
-  for (int i = 0; i < 2000; ++i) seen.insert(orvKernel::DrawBackupSuffix());
+  for (int i = 0; i < 2000; ++i) seen.insert(safe_edit::DrawBackupSuffix());
   EXPECT_EQ(36u, seen.size());  // every position, the empty one too, comes up
   EXPECT_EQ(0u, seen.count("q") + seen.count("r"));
 }

@@ -40,22 +40,25 @@ HANDLE ToHandle(Handle handle) { return reinterpret_cast<HANDLE>(handle); }
 
 Handle FromHandle(HANDLE handle) { return reinterpret_cast<Handle>(handle); }
 
-// Whatever the C runtime may still write goes out byte for byte as well.
-bool SetBinaryModes() {
-  _setmode(0, _O_BINARY);
-  _setmode(1, _O_BINARY);
-  return true;
+// The system reads a name up to its first NUL, so a name holding one would
+// reach another file.
+bool NamesNoFile(const std::string& path) {
+  return path.find('\0') != std::string::npos;
 }
-const bool binaryModes = SetBinaryModes();  // set before main runs
+
+// Other programs may read a file the run opens, and it may be renamed
+// while open, as on POSIX; but nobody else writes it: a configuration
+// changed under a run would be lost when the run replaces it.
+constexpr DWORD kShareWithReaders = FILE_SHARE_READ | FILE_SHARE_DELETE;
+
+constexpr DWORD kShareAll =
+    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 int OpenWith(const std::string& path, DWORD access, DWORD disposition,
              Handle* handle) {
   *handle = kNoHandle;
-  // Other programs may read the file meanwhile, and it may be renamed
-  // while open, as on POSIX; but nobody else writes it: a configuration
-  // changed under a run would be lost when the run replaces it.
-  HANDLE h = CreateFileA(path.c_str(), access,
-                         FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+  if (NamesNoFile(path)) return ERROR_INVALID_NAME;
+  HANDLE h = CreateFileA(path.c_str(), access, kShareWithReaders, nullptr,
                          disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return LastError();
   BY_HANDLE_FILE_INFORMATION info;
@@ -66,6 +69,55 @@ int OpenWith(const std::string& path, DWORD access, DWORD disposition,
   }
   *handle = FromHandle(h);
   return 0;
+}
+
+int Describe(HANDLE h, FileInfo* info) {
+  BY_HANDLE_FILE_INFORMATION data;
+  if (!GetFileInformationByHandle(h, &data)) return LastError();
+  info->device = data.dwVolumeSerialNumber;
+  info->file = (static_cast<std::uint64_t>(data.nFileIndexHigh) << 32) |
+               data.nFileIndexLow;
+  info->links = data.nNumberOfLinks;
+  info->mode = 0;
+  info->owner = 0;
+  info->group = 0;
+  return 0;
+}
+
+// The final path of an open file as the system writes it, without the
+// "\\?\" prefix that the ANSI calls of the plug-ins need not see.
+int FinalPathOf(HANDLE h, std::string* path) {
+  std::string final(MAX_PATH, '\0');
+  for (;;) {
+    DWORD n = GetFinalPathNameByHandleA(h, final.data(),
+                                        static_cast<DWORD>(final.size()),
+                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0) return LastError();
+    if (n < final.size()) {
+      final.resize(n);
+      break;
+    }
+    // Too small a buffer gives the size it needs, its NUL counted by
+    // Windows but not by Wine.
+    final.resize(n + 1);
+  }
+  const std::string kUnc = "\\\\?\\UNC\\";
+  const std::string kLong = "\\\\?\\";
+  if (final.compare(0, kUnc.size(), kUnc) == 0)
+    *path = "\\\\" + final.substr(kUnc.size());
+  else if (final.compare(0, kLong.size(), kLong) == 0)
+    *path = final.substr(kLong.size());
+  else
+    *path = final;
+  return 0;
+}
+
+// The lock file of the directory holding `path`.
+std::string LockPathFor(const std::string& path) {
+  const std::string kName = "orvane.lck";
+  std::size_t cut = path.find_last_of("\\/");
+  if (cut == std::string::npos) return kName;
+  return path.substr(0, cut + 1) + kName;
 }
 
 int WriteAll(HANDLE h, const char* data, std::size_t size, DWORD most) {
@@ -101,11 +153,138 @@ char FoldName(char c) {
 }  // namespace
 
 int OpenRead(const std::string& path, Handle* handle) {
-  return OpenWith(path, GENERIC_READ, OPEN_EXISTING, handle);
+  if (int error = OpenWith(path, GENERIC_READ, OPEN_EXISTING, handle))
+    return error;
+  // A device such as NUL or CON, or a pipe, opens at once but holds no
+  // configuration, and its first read may wait for ever.
+  if (GetFileType(ToHandle(*handle)) != FILE_TYPE_DISK) {
+    CloseHandle(ToHandle(*handle));
+    *handle = kNoHandle;
+    return ERROR_ACCESS_DENIED;
+  }
+  return 0;
 }
 
 int OpenWrite(const std::string& path, Handle* handle) {
   return OpenWith(path, GENERIC_WRITE, CREATE_ALWAYS, handle);
+}
+
+int CreateExclusive(const std::string& path, Handle* handle) {
+  *handle = kNoHandle;
+  if (NamesNoFile(path)) return ERROR_INVALID_NAME;
+  // CREATE_NEW fails on any name that stands, but a symbolic link that
+  // leads nowhere would be followed and its target created.
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, kShareWithReaders,
+                         nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError();
+  *handle = FromHandle(h);
+  return 0;
+}
+
+int KeepOwnerAndMode(Handle, const FileInfo&) { return 0; }
+
+int Inspect(Handle handle, FileInfo* info) {
+  return Describe(ToHandle(handle), info);
+}
+
+int InspectPath(const std::string& path, FileInfo* info) {
+  if (NamesNoFile(path)) return ERROR_INVALID_NAME;
+  // No access asked, so that a file open elsewhere, under any sharing, can
+  // still be described; directories open only with backup semantics.
+  HANDLE h = CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS |
+                             FILE_FLAG_OPEN_REPARSE_POINT,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError();
+  int error = Describe(h, info);
+  CloseHandle(h);
+  return error;
+}
+
+int ResolveLinks(const std::string& path, std::string* target) {
+  if (NamesNoFile(path)) return ERROR_INVALID_NAME;
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    *target = path;
+    return 0;
+  }
+  HANDLE h = CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError();
+  int error = FinalPathOf(h, target);
+  CloseHandle(h);
+  return error;
+}
+
+int CheckWritable(const std::string& path) {
+  if (NamesNoFile(path)) return ERROR_INVALID_NAME;
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return ERROR_ACCESS_DENIED;
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, kShareAll, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    CloseHandle(h);
+    return 0;
+  }
+  // The file system checks the sharing of a file only once it has granted
+  // the access asked for; the run's own reading handle, which lets nobody
+  // write, is what refuses it then, and the rights are there.
+  if (GetLastError() == ERROR_SHARING_VIOLATION) return 0;
+  return LastError();
+}
+
+int LockDirectoryOf(const std::string& path, int seconds, Handle* lock) {
+  *lock = kNoHandle;
+  if (NamesNoFile(path)) return ERROR_INVALID_NAME;
+  // Nobody reads the lock file, so it may share everything: the tosser and
+  // the editor read the configuration beside it as before.
+  HANDLE h = CreateFileA(LockPathFor(path).c_str(),
+                         GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError();
+  const ULONGLONG start = GetTickCount64();
+  const ULONGLONG wait = seconds > 0 ? 1000ull * seconds : 0;
+  for (;;) {
+    // The system drops the lock with the handle, so a run that was killed
+    // never keeps the next one waiting.
+    OVERLAPPED at = {};
+    if (LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                   1, 0, &at)) {
+      *lock = FromHandle(h);
+      return 0;
+    }
+    int error = LastError();
+    if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING) {
+      CloseHandle(h);
+      return error;
+    }
+    if (GetTickCount64() - start >= wait) {
+      CloseHandle(h);
+      return LockBusyError();
+    }
+    Sleep(50);
+  }
+}
+
+int Unlock(Handle lock) {
+  // Closing the handle frees the lock too, but only when the system gets
+  // round to it; the next run should not wait for that.
+  UnlockFile(ToHandle(lock), 0, 0, 1, 0);
+  return Close(lock);
+}
+
+int LockBusyError() { return ERROR_LOCK_VIOLATION; }
+
+bool KeepsLfLineEnds() { return false; }
+
+void PrepareProcess() {
+  // Whatever the C runtime may still write goes out byte for byte as well.
+  _setmode(0, _O_BINARY);
+  _setmode(1, _O_BINARY);
 }
 
 int Read(Handle handle, char* buffer, std::size_t capacity, std::size_t* got) {
@@ -137,46 +316,37 @@ int Close(Handle handle) {
 }
 
 int Delete(const std::string& path) {
+  if (NamesNoFile(path)) return ERROR_INVALID_NAME;
   return DeleteFileA(path.c_str()) ? 0 : LastError();
 }
 
 int Move(const std::string& from, const std::string& to) {
+  if (NamesNoFile(from) || NamesNoFile(to)) return ERROR_INVALID_NAME;
   return MoveFileA(from.c_str(), to.c_str()) ? 0 : LastError();
 }
 
 int Link(const std::string& existing, const std::string& link) {
+  if (NamesNoFile(existing) || NamesNoFile(link)) return ERROR_INVALID_NAME;
   return CreateHardLinkA(link.c_str(), existing.c_str(), nullptr) ? 0
                                                                   : LastError();
 }
 
 int NameTakenError() { return ERROR_ALREADY_EXISTS; }
 
-bool LinksUnsupported(int error) {
-  // FAT and exFAT volumes answer ERROR_INVALID_FUNCTION, network shares
-  // and other redirectors ERROR_NOT_SUPPORTED, systems without the call
-  // ERROR_CALL_NOT_IMPLEMENTED; a file at the limit of 1023 names behaves
-  // as one on a volume without links.
-  switch (error) {
-    case ERROR_INVALID_FUNCTION:
-    case ERROR_NOT_SUPPORTED:
-    case ERROR_CALL_NOT_IMPLEMENTED:
-    case ERROR_TOO_MANY_LINKS:
-      return true;
-    default:
-      return false;
-  }
-}
-
 int Replace(const std::string& from, const std::string& to) {
+  if (NamesNoFile(from) || NamesNoFile(to)) return ERROR_INVALID_NAME;
   return MoveFileExA(from.c_str(), to.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
              ? 0
              : LastError();
 }
 
-int SyncDirectoryOf(const std::string&) { return 0; }
+int SyncDirectoryOf(const std::string& path) {
+  return NamesNoFile(path) ? ERROR_INVALID_NAME : 0;
+}
 
 bool Exists(const std::string& path) {
+  if (NamesNoFile(path)) return false;
   if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
   // A name that cannot be looked at (access denied, a locked system file)
   // may still be taken; only a plain "not found" frees it.
@@ -184,7 +354,7 @@ bool Exists(const std::string& path) {
 }
 
 bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
+  if (a.size() != b.size() || NamesNoFile(a) || NamesNoFile(b)) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
     if (FoldName(a[i]) != FoldName(b[i])) return false;
   return true;

@@ -7,11 +7,15 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <set>
 #include <sstream>
-
-#include "kernel/textio.h"
+#include <thread>
 
 namespace {
 
@@ -27,7 +31,6 @@ class WinTempDir : public ::testing::Test {
     ASSERT_TRUE(CreateDirectoryA(dir_.c_str(), nullptr));
     previous_ = std::filesystem::current_path();
     ASSERT_TRUE(SetCurrentDirectoryA(dir_.c_str()));
-    textio::ClearFailure();
   }
   void TearDown() override {
     std::filesystem::current_path(previous_);
@@ -46,6 +49,12 @@ class WinTempDir : public ::testing::Test {
   }
   static bool Has(const std::string& name) {
     return GetFileAttributesA(name.c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+  static std::set<std::string> Names() {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator("."))
+      names.insert(entry.path().filename().string());
+    return names;
   }
 
   std::string dir_;
@@ -98,11 +107,17 @@ TEST_F(WinTempDir, HighBytesInNamesStandAsTheyAre) {
 }
 
 // Show that what cannot be opened fails with the system's number and
-// leaves no handle behind.
+// leaves no handle behind; reading takes only regular files, and refuses a
+// device or a pipe at once instead of waiting on its first read.
 TEST_F(WinTempDir, OpenFailures) {
   ASSERT_TRUE(CreateDirectoryA("sub", nullptr));
+  const std::string pipe = "\\\\.\\pipe\\orvane-unit-" +
+                           std::to_string(GetCurrentProcessId());
+  HANDLE server = CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_OUTBOUND,
+                                   PIPE_TYPE_BYTE, 1, 0, 0, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, server);
   struct Row {
-    const char* path;
+    std::string path;
     bool forWriting;
     int error;
   };
@@ -112,15 +127,254 @@ TEST_F(WinTempDir, OpenFailures) {
       {"nodir\\new.cfg", true, ERROR_PATH_NOT_FOUND},
       {"sub", false, ERROR_ACCESS_DENIED},  // a directory is no text file
       {"sub", true, ERROR_ACCESS_DENIED},
+      {"NUL", false, ERROR_ACCESS_DENIED},  // a device, in every directory
+      {pipe, false, ERROR_ACCESS_DENIED},   // its reader would wait
   };
   for (const Row& row : kRows) {
-    SCOPED_TRACE(std::string(row.path) + (row.forWriting ? " write" : " read"));
+    SCOPED_TRACE(row.path + (row.forWriting ? " write" : " read"));
     platform::Handle h = 0;
     int error = row.forWriting ? platform::OpenWrite(row.path, &h)
                                : platform::OpenRead(row.path, &h);
     EXPECT_EQ(row.error, error);
     EXPECT_EQ(platform::kNoHandle, h);
   }
+  CloseHandle(server);
+}
+
+// Show that a name holding a NUL reaches no file: the system would read it
+// only up to the NUL, as the file "a" that stands beside.
+TEST_F(WinTempDir, NamesWithNulAreRefused) {
+  Put("a", "A");
+  const std::string cut("a\0x", 3);
+  const std::string newCut("b\0x", 3);
+  platform::Handle h = platform::kNoHandle;
+  platform::FileInfo info;
+  std::string target;
+  struct Row {
+    const char* call;
+    std::function<int()> run;
+  };
+  const Row kRows[] = {
+      {"OpenRead", [&] { return platform::OpenRead(cut, &h); }},
+      {"OpenWrite", [&] { return platform::OpenWrite(cut, &h); }},
+      {"CreateExclusive",
+       [&] { return platform::CreateExclusive(newCut, &h); }},
+      {"InspectPath", [&] { return platform::InspectPath(cut, &info); }},
+      {"ResolveLinks", [&] { return platform::ResolveLinks(cut, &target); }},
+      {"CheckWritable", [&] { return platform::CheckWritable(cut); }},
+      {"LockDirectoryOf",
+       [&] { return platform::LockDirectoryOf(cut, 0, &h); }},
+      {"Delete", [&] { return platform::Delete(cut); }},
+      {"Move from", [&] { return platform::Move(cut, "c"); }},
+      {"Move to", [&] { return platform::Move("a", newCut); }},
+      {"Link from", [&] { return platform::Link(cut, "c"); }},
+      {"Link to", [&] { return platform::Link("a", newCut); }},
+      {"Replace from", [&] { return platform::Replace(cut, "c"); }},
+      {"Replace to", [&] { return platform::Replace("a", newCut); }},
+      {"SyncDirectoryOf", [&] { return platform::SyncDirectoryOf(cut); }},
+  };
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.call);
+    EXPECT_EQ(ERROR_INVALID_NAME, row.run());
+    EXPECT_EQ(platform::kNoHandle, h);
+    EXPECT_EQ(std::set<std::string>{"a"}, Names());
+    EXPECT_EQ("A", Get("a"));
+  }
+  EXPECT_FALSE(platform::Exists(cut));
+  EXPECT_FALSE(platform::SameName(cut, cut));
+}
+
+// Show that an exclusive creation never touches a file, a directory or any
+// name of another letter case that stands, and makes a new file otherwise.
+TEST_F(WinTempDir, CreateExclusiveMakesOnlyNewFiles) {
+  Put("taken", "old");
+  ASSERT_TRUE(CreateDirectoryA("sub", nullptr));
+  struct Row {
+    const char* path;
+    int error;
+  };
+  const Row kRows[] = {
+      {"taken", ERROR_FILE_EXISTS},
+      {"TAKEN", ERROR_FILE_EXISTS},  // the file system ignores letter case
+      {"sub", ERROR_FILE_EXISTS},
+      {"nodir\\new", ERROR_PATH_NOT_FOUND},
+  };
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.path);
+    platform::Handle h = 0;
+    EXPECT_EQ(row.error, platform::CreateExclusive(row.path, &h));
+    EXPECT_EQ(platform::kNoHandle, h);
+  }
+  EXPECT_EQ("old", Get("taken"));
+
+  platform::Handle h;
+  ASSERT_EQ(0, platform::CreateExclusive("new", &h));
+  EXPECT_EQ(0, platform::Write(h, "new\r\n", 5));
+  EXPECT_EQ(0, platform::Close(h));
+  EXPECT_EQ("new\r\n", Get("new"));
+}
+
+// Show that a file's identity is the same by handle and by any of its
+// names, differs between files, and counts the names a hard link adds;
+// a name is described while the file is open, under any sharing.
+TEST_F(WinTempDir, InspectTellsFilesApart) {
+  Put("a", "A");
+  Put("b", "B");
+  ASSERT_TRUE(CreateDirectoryA("sub", nullptr));
+  ASSERT_TRUE(CreateHardLinkA("a.bak", "a", nullptr));
+  platform::Handle h;
+  ASSERT_EQ(0, platform::OpenRead("a", &h));
+  HANDLE other = CreateFileA("b", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, other);
+
+  platform::FileInfo opened;
+  platform::FileInfo named;
+  platform::FileInfo link;
+  platform::FileInfo another;
+  platform::FileInfo directory;
+  ASSERT_EQ(0, platform::Inspect(h, &opened));
+  ASSERT_EQ(0, platform::InspectPath("a", &named));
+  ASSERT_EQ(0, platform::InspectPath("a.bak", &link));
+  ASSERT_EQ(0, platform::InspectPath("b", &another));
+  EXPECT_EQ(0, platform::InspectPath("sub", &directory));
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, platform::InspectPath("missing", &named));
+  CloseHandle(other);
+  EXPECT_EQ(0, platform::Close(h));
+
+  EXPECT_TRUE(platform::SameFile(opened, named));
+  EXPECT_TRUE(platform::SameFile(opened, link));
+  EXPECT_FALSE(platform::SameFile(opened, another));
+  EXPECT_FALSE(platform::SameFile(opened, directory));
+  EXPECT_EQ(2u, opened.links);
+  EXPECT_EQ(2u, link.links);
+  EXPECT_EQ(1u, another.links);
+}
+
+// Show that a name that is no link resolves to itself, as written.
+TEST_F(WinTempDir, ResolveLinksKeepsPlainNames) {
+  Put("squish.cfg", "");
+  ASSERT_TRUE(CreateDirectoryA("sub", nullptr));
+  struct Row {
+    std::string path;
+    int error;
+  };
+  const Row kRows[] = {
+      {"squish.cfg", 0},
+      {"SQUISH.CFG", 0},  // not put into the file system's letter case
+      {dir_ + "/squish.cfg", 0},
+      {"sub", 0},
+      {"missing.cfg", ERROR_FILE_NOT_FOUND},
+      {"nodir\\squish.cfg", ERROR_PATH_NOT_FOUND},
+  };
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.path);
+    std::string target = "unchanged";
+    EXPECT_EQ(row.error, platform::ResolveLinks(row.path, &target));
+    EXPECT_EQ(row.error == 0 ? row.path : "unchanged", target);
+  }
+}
+
+// Show that a file may be written unless it carries the read-only
+// attribute, even while the run itself holds it open for reading.
+TEST_F(WinTempDir, CheckWritable) {
+  Put("plain", "");
+  Put("open", "");
+  Put("readonly", "");
+  ASSERT_TRUE(SetFileAttributesA("readonly", FILE_ATTRIBUTE_READONLY));
+  platform::Handle h;
+  ASSERT_EQ(0, platform::OpenRead("open", &h));
+  struct Row {
+    const char* path;
+    int error;
+  };
+  const Row kRows[] = {
+      {"plain", 0},
+      {"open", 0},  // the run's own handle lets nobody else write
+      {"readonly", ERROR_ACCESS_DENIED},
+      {"missing", ERROR_FILE_NOT_FOUND},
+  };
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.path);
+    EXPECT_EQ(row.error, platform::CheckWritable(row.path));
+  }
+  EXPECT_EQ(0, platform::Close(h));
+  SetFileAttributesA("readonly", FILE_ATTRIBUTE_NORMAL);
+}
+
+// Show that a second run in the same directory waits for the lock up to
+// its limit, however it names the directory, while other directories stay
+// free; and that it gets the lock once the first lets go of it.
+TEST_F(WinTempDir, LockDirectoryOfSerializesRunsInOneDirectory) {
+  ASSERT_TRUE(CreateDirectoryA("one", nullptr));
+  ASSERT_TRUE(CreateDirectoryA("two", nullptr));
+  platform::Handle first;
+  ASSERT_EQ(0, platform::LockDirectoryOf("one\\squish.cfg", 1, &first));
+  EXPECT_TRUE(Has("one\\orvane.lck"));
+  struct Row {
+    std::string path;
+    int seconds;
+  };
+  const Row kRows[] = {
+      {"one\\squish.cfg", 0},
+      {"one/areas.bbs", 1},  // another file, the other separator
+      {dir_ + "\\ONE\\squish.cfg", 0},
+  };
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.path);
+    platform::Handle h = 0;
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(platform::LockBusyError(),
+              platform::LockDirectoryOf(row.path, row.seconds, &h));
+    const ULONGLONG waited = GetTickCount64() - start;
+    EXPECT_GE(waited, 1000u * row.seconds);
+    EXPECT_LT(waited, 1000u * row.seconds + 1000);
+    EXPECT_EQ(platform::kNoHandle, h);
+  }
+
+  platform::Handle second;
+  EXPECT_EQ(0, platform::LockDirectoryOf("two\\squish.cfg", 0, &second));
+  platform::Handle here;
+  EXPECT_EQ(0, platform::LockDirectoryOf("squish.cfg", 0, &here));
+  EXPECT_TRUE(Has("orvane.lck"));  // no directory part: the current one
+  EXPECT_EQ(0, platform::Unlock(second));
+  EXPECT_EQ(0, platform::Unlock(here));
+
+  // A run that is still waiting takes the lock as soon as it is free.
+  std::thread release([first] {
+    Sleep(300);
+    platform::Unlock(first);
+  });
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_EQ(0, platform::LockDirectoryOf("one\\squish.cfg", 10, &first));
+  EXPECT_LT(GetTickCount64() - start, 2000u);
+  release.join();
+  // Closing the handle lets go of the lock as well.
+  EXPECT_EQ(0, platform::Close(first));
+  EXPECT_EQ(0, platform::LockDirectoryOf("one\\squish.cfg", 0, &first));
+  EXPECT_EQ(0, platform::Unlock(first));
+
+  platform::Handle none = 0;
+  EXPECT_EQ(ERROR_PATH_NOT_FOUND,
+            platform::LockDirectoryOf("nodir\\squish.cfg", 0, &none));
+  EXPECT_EQ(platform::kNoHandle, none);
+}
+
+// Show that a run left waiting for the lock ends with a number that the
+// host does not read as one of its own codes.
+TEST(WinPlatform, LockBusyErrorIsNoHostCode) {
+  const int low = platform::LockBusyError() & 0xFF;
+  EXPECT_NE(0, low);
+  EXPECT_NE(100, low);
+  EXPECT_NE(101, low);
+}
+
+// Show that the C runtime's standard streams carry their bytes unchanged
+// once the process is prepared.
+TEST(WinPlatform, PrepareProcessSetsBinaryStreams) {
+  platform::PrepareProcess();
+  EXPECT_EQ(_O_BINARY, _setmode(0, _O_BINARY));
+  EXPECT_EQ(_O_BINARY, _setmode(1, _O_BINARY));
 }
 
 // Show that a file another program is writing is not read, and nobody
@@ -146,10 +400,9 @@ TEST_F(WinTempDir, SharingWithOtherPrograms) {
   EXPECT_EQ("cfg", Get("squish.cfg"));
 
   Put("squish_.cfg.tmp", "new");
-  EXPECT_FALSE(textio::ReplaceWithBackup("squish.cfg", "squish_.cfg.tmp",
-                                         "squish.cfg.a.bak",
-                                         textio::kUnchecked));
-  EXPECT_NE(0, textio::ReadAndClearFailure());
+  EXPECT_EQ(0, platform::Link("squish.cfg", "squish.cfg.a.bak"));
+  EXPECT_NE(0, platform::Replace("squish_.cfg.tmp", "squish.cfg"));
+  EXPECT_EQ(0, platform::Delete("squish.cfg.a.bak"));
   EXPECT_EQ("cfg", Get("squish.cfg"));
   EXPECT_EQ("new", Get("squish_.cfg.tmp"));
 
@@ -172,7 +425,7 @@ TEST_F(WinTempDir, OnlyReplaceReplaces) {
   EXPECT_EQ(ERROR_ALREADY_EXISTS, platform::Move("a", "b"));
   EXPECT_EQ(ERROR_ALREADY_EXISTS, platform::Move("a", "B"));  // case aside
   EXPECT_EQ(ERROR_ALREADY_EXISTS, platform::Link("a", "b"));
-  EXPECT_FALSE(platform::LinksUnsupported(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(ERROR_ALREADY_EXISTS, platform::Link("a", "B"));
   EXPECT_EQ("A", Get("a"));
   EXPECT_EQ("B", Get("b"));
 
@@ -189,50 +442,6 @@ TEST_F(WinTempDir, OnlyReplaceReplaces) {
   EXPECT_EQ(0, platform::SyncDirectoryOf("d"));
   EXPECT_EQ(0, platform::Delete("d"));
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, platform::Delete("d"));
-}
-
-// Show that the errors of volumes without hard links, and only those,
-// send the replacement to its two-move road.
-TEST(WinPlatform, LinksUnsupported) {
-  struct Row {
-    int error;
-    bool unsupported;
-  };
-  const Row kRows[] = {
-      {ERROR_INVALID_FUNCTION, true},      // FAT, exFAT
-      {ERROR_NOT_SUPPORTED, true},         // network shares
-      {ERROR_CALL_NOT_IMPLEMENTED, true},  // no such call at all
-      {ERROR_TOO_MANY_LINKS, true},        // the file's names are used up
-      {ERROR_ALREADY_EXISTS, false},       // the backup name is taken
-      {ERROR_ACCESS_DENIED, false},
-      {ERROR_DISK_FULL, false},
-  };
-  for (const Row& row : kRows) {
-    SCOPED_TRACE(row.error);
-    EXPECT_EQ(row.unsupported, platform::LinksUnsupported(row.error));
-  }
-}
-
-// Show that the replacement keeps the previous file under the backup name
-// on the real system, and changes nothing when that name is taken.
-TEST_F(WinTempDir, ReplaceWithBackupKeepsThePreviousFile) {
-  Put("squish.cfg", "old\r\n");
-  Put("squish_.cfg.tmp", "new\r\n");
-  EXPECT_TRUE(textio::ReplaceWithBackup("squish.cfg", "squish_.cfg.tmp",
-                                        "squish.cfg.a.bak"));
-  EXPECT_EQ(0, textio::ReadAndClearFailure());
-  EXPECT_EQ("new\r\n", Get("squish.cfg"));
-  EXPECT_EQ("old\r\n", Get("squish.cfg.a.bak"));
-  EXPECT_FALSE(Has("squish_.cfg.tmp"));
-
-  Put("squish_.cfg.tmp", "newer\r\n");
-  EXPECT_FALSE(textio::ReplaceWithBackup("squish.cfg", "squish_.cfg.tmp",
-                                         "SQUISH.CFG.A.BAK",
-                                         textio::kUnchecked));
-  EXPECT_NE(0, textio::ReadAndClearFailure());
-  EXPECT_EQ("new\r\n", Get("squish.cfg"));
-  EXPECT_EQ("old\r\n", Get("squish.cfg.a.bak"));
-  EXPECT_EQ("newer\r\n", Get("squish_.cfg.tmp"));
 }
 
 TEST_F(WinTempDir, ExistsSeesFilesAndDirectories) {

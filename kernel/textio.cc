@@ -25,14 +25,18 @@ bool IsOpen(const TextFile& file, bool forWriting) {
   return false;
 }
 
-void Open(TextFile& file, const std::string& path, bool forWriting) {
+enum class Mode { kRead, kCreateOrEmpty, kCreateNew };
+
+void Open(TextFile& file, const std::string& path, Mode mode) {
   file.path = path;
-  file.writing = forWriting;
+  file.writing = mode != Mode::kRead;
   file.begin = file.end = 0;
   file.drained = false;
-  int error = forWriting ? platform::OpenWrite(path, &file.handle)
-                         : platform::OpenRead(path, &file.handle);
-  Fail(error, forWriting ? "create" : "open", path);
+  int error = mode == Mode::kRead ? platform::OpenRead(path, &file.handle)
+              : mode == Mode::kCreateNew
+                  ? platform::CreateExclusive(path, &file.handle)
+                  : platform::OpenWrite(path, &file.handle);
+  Fail(error, file.writing ? "create" : "open", path);
 }
 
 // Fetches the next block of the file; false when there is none.
@@ -125,7 +129,7 @@ void ErrorExit(int error, const std::string& operation,
 
 void OpenForReading(TextFile& file, const std::string& path, Check check) {
   if (file.handle != platform::kNoHandle) Close(file, kUnchecked);
-  Open(file, path, false);
+  Open(file, path, Mode::kRead);
   Done(check);
 }
 
@@ -135,13 +139,19 @@ void ReopenAtStart(TextFile& file, Check check) {
     platform::Close(file.handle);
     file.handle = platform::kNoHandle;
   }
-  Open(file, path, false);
+  Open(file, path, Mode::kRead);
   Done(check);
 }
 
 void CreateForWriting(TextFile& file, const std::string& path, Check check) {
   if (file.handle != platform::kNoHandle) Close(file, kUnchecked);
-  Open(file, path, true);
+  Open(file, path, Mode::kCreateOrEmpty);
+  Done(check);
+}
+
+void CreateNew(TextFile& file, const std::string& path, Check check) {
+  if (file.handle != platform::kNoHandle) Close(file, kUnchecked);
+  Open(file, path, Mode::kCreateNew);
   Done(check);
 }
 
@@ -204,7 +214,43 @@ void Write(TextFile& file, std::string_view text, Check check) {
 
 void WriteLine(TextFile& file, std::string_view text, Check check) {
   Write(file, text, kUnchecked);
-  Write(file, "\r\n", check);
+  Write(file, file.lineEnd, check);
+}
+
+bool FirstLineEndsInLf(TextFile& file, Check check) {
+  if (!IsOpen(file, false)) {
+    Done(check);
+    return false;
+  }
+  // The first line may be longer than the buffer: the buffer grows until it
+  // holds the line's end, so that nothing read here is lost to ReadLine.
+  const char* lf = nullptr;
+  for (;;) {
+    lf = static_cast<const char*>(std::memchr(
+        file.buffer.data() + file.begin, '\n', file.end - file.begin));
+    if (lf != nullptr || file.drained) break;
+    if (file.end == file.buffer.size()) file.buffer.resize(file.buffer.size() * 2);
+    std::size_t got = 0;
+    int error = platform::Read(file.handle, file.buffer.data() + file.end,
+                               file.buffer.size() - file.end, &got);
+    Fail(error, "read", file.path);
+    if (error != 0 || got == 0) file.drained = true;
+    file.end += got;
+  }
+  Done(check);
+  if (lf == nullptr) return false;
+  return lf == file.buffer.data() + file.begin || lf[-1] != '\r';
+}
+
+void CopyRest(TextFile& from, TextFile& to, Check check) {
+  if (IsOpen(from, false) && IsOpen(to, true)) {
+    do {
+      Write(to, std::string_view(from.buffer.data() + from.begin,
+                                 from.end - from.begin),
+            kUnchecked);
+    } while (Refill(from));
+  }
+  Done(check);
 }
 
 void Sync(TextFile& file, Check check) {
@@ -231,43 +277,6 @@ void Close(TextFile& file, Check check) {
 void DeleteFile(const std::string& path, Check check) {
   Fail(platform::Delete(path), "delete", path);
   Done(check);
-}
-
-bool ReplaceWithBackup(const std::string& original, const std::string& temp,
-                       const std::string& backup, Check check) {
-  int error = platform::Link(original, backup);
-  if (error == 0) {
-    error = platform::Replace(temp, original);
-    if (error != 0) {
-      // The original never left its name; the extra name goes again.
-      platform::Delete(backup);
-      Fail(error, "replace", original);
-      Done(check);
-      return false;
-    }
-  } else if (platform::LinksUnsupported(error)) {
-    error = platform::Move(original, backup);
-    if (error != 0) {
-      Fail(error, "move", original);
-      Done(check);
-      return false;
-    }
-    error = platform::Move(temp, original);
-    if (error != 0) {
-      // The old file goes back, so the node never finds it missing.
-      platform::Move(backup, original);
-      Fail(error, "move", temp);
-      Done(check);
-      return false;
-    }
-  } else {
-    Fail(error, "keep backup", backup);
-    Done(check);
-    return false;
-  }
-  Fail(platform::SyncDirectoryOf(original), "sync directory of", original);
-  Done(check);
-  return true;
 }
 
 void ConsoleWrite(std::string_view text, Check check) {

@@ -43,6 +43,7 @@ struct TextFile {
   std::size_t end = 0;                          // one past the last valid byte
   bool drained = false;                         // the system has no more bytes
   std::string line;                             // a line put together from pieces
+  std::string_view lineEnd = "\r\n";            // what WriteLine ends a line with
 };
 
 // Reads the failure slot and clears it: the error number it held, 0 when
@@ -81,6 +82,11 @@ void ReopenAtStart(TextFile& file, Check check = kChecked);
 void CreateForWriting(TextFile& file, const std::string& path,
                       Check check = kChecked);
 
+// Creates a new file for writing, readable and writable by its owner only;
+// fails when anything, a symbolic link too, stands under the name.
+void CreateNew(TextFile& file, const std::string& path,
+               Check check = kChecked);
+
 // True at the end of the file: no byte left, or a Ctrl-Z where the next
 // line would begin.
 bool AtEof(TextFile& file, Check check = kChecked);
@@ -92,8 +98,18 @@ std::string_view ReadLine(TextFile& file, Check check = kChecked);
 // Writes the text as it is.
 void Write(TextFile& file, std::string_view text, Check check = kChecked);
 
-// Writes the text and CR LF.
+// Writes the text and the file's line end, CR LF unless set otherwise.
 void WriteLine(TextFile& file, std::string_view text, Check check = kChecked);
+
+// True when the first line of a file just opened for reading ends in LF
+// alone; false when it ends in CR LF or the file holds no LF at all. Reads
+// ahead as far as that line's end; the next ReadLine still gives the first
+// line.
+bool FirstLineEndsInLf(TextFile& file, Check check = kChecked);
+
+// Copies every byte of `from` that is left unread, a Ctrl-Z where a line
+// would begin and all that follows it, to `to` as it stands.
+void CopyRest(TextFile& from, TextFile& to, Check check = kChecked);
 
 // Writes what is buffered and makes the file's contents durable.
 void Sync(TextFile& file, Check check = kChecked);
@@ -103,14 +119,6 @@ void Close(TextFile& file, Check check = kChecked);
 
 // Deletes a file; fails when there is none.
 void DeleteFile(const std::string& path, Check check = kChecked);
-
-// Puts `temp` in the place of `original` and keeps the previous file under
-// `backup`, so that a file stands under `original` at every moment. Fails,
-// changing nothing, when `backup` exists. Returns true when `temp` took
-// the original's place, even when the directory could not be made durable
-// afterwards (that failure is still stored).
-bool ReplaceWithBackup(const std::string& original, const std::string& temp,
-                       const std::string& backup, Check check = kChecked);
 
 // Writes to standard output, the text as it is or with CR LF.
 void ConsoleWrite(std::string_view text, Check check = kChecked);

@@ -1,12 +1,14 @@
 // The area rename pass of Movionsmith.
 #include "pmovion/rename_pass.h"
 
+#include <algorithm>
 #include <string_view>
 #include <vector>
 
 #include "kernel/line_path.h"
 #include "kernel/orvKernel.h"
 #include "kernel/platform.h"
+#include "kernel/safe_edit.h"
 #include "kernel/sys_utils.h"
 #include "kernel/textio.h"
 #include "pmovion/message_base.h"
@@ -22,11 +24,9 @@ struct NamedPath {
   std::string path;
 };
 
-textio::TextFile config;                 // the Squish configuration, read
-textio::TextFile temp;                   // the new configuration, written
+safe_edit::Edit edit;                    // the configuration and its new text
 std::string line;                        // the current line
 AreaLine area;                           // the current area's fields
-std::string tempName;                    // D\squish_.cfg.tmp
 std::string backupName;                  // D\squish.cfg.?.bak, settled first
 std::vector<NamedPath> basePaths;        // every echo area's base path
 std::vector<std::string> givenPaths;     // new paths given by this run
@@ -36,11 +36,9 @@ constexpr std::size_t kFieldWindow = 255;
 constexpr int kBackupPositions = 36;
 
 void ResetState() {
-  config = textio::TextFile();
-  temp = textio::TextFile();
+  edit = safe_edit::Edit();
   line.clear();
   area = AreaLine();
-  tempName.clear();
   backupName.clear();
   basePaths.clear();
   givenPaths.clear();
@@ -62,20 +60,9 @@ bool IsAutoNamed(const std::string& path) {
   return sys_utils::UpperCase(path.substr(start, 4)) == "AUTO";
 }
 
-void OpenConfiguration() {
-  const std::string& squishPath = orvKernel::PluginParams().SquishPath;
-  // No configuration is named at all; opening "" would mean whatever the
-  // system makes of an empty name.
-  if (squishPath.empty()) orvKernel::FinishPlugin(orvKernel::kConfigurationNotOpened);
-  textio::OpenForReading(config, squishPath, kUnchecked);
-  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin(orvKernel::kConfigurationNotOpened);
-}
-
 // Settled before anything changes: a taken backup name found only at the
 // end would leave the bases moved and the configuration unreplaced.
 void SettleBackupName() {
-  const std::string& squishPath = orvKernel::PluginParams().SquishPath;
-  const std::string dir = line_path::ExtractDir(squishPath);
   std::vector<int> untried;
   for (int position = 1; position <= kBackupPositions; ++position)
     untried.push_back(position);
@@ -85,34 +72,25 @@ void SettleBackupName() {
                      static_cast<std::uint32_t>(untried.size()), &draw),
                  "draw", "the backup suffix");
     textio::CheckIo();
-    backupName = dir + "\\squish.cfg." +
-                 orvKernel::BackupSuffixAt(untried[draw]) + ".bak";
+    backupName = safe_edit::Beside(
+        edit, "squish.cfg." + safe_edit::BackupSuffixAt(untried[draw]) + ".bak");
     if (!platform::Exists(backupName)) return;
     untried.erase(untried.begin() + draw);
   }
-  textio::ErrorExit(platform::NameTakenError(), "keep backup of", squishPath);
-}
-
-void CreateTemporary() {
-  const std::string& squishPath = orvKernel::PluginParams().SquishPath;
-  tempName = line_path::ExtractDir(squishPath) + "\\squish_.cfg.tmp";
-  // Creating the temporary file would empty the very file being read.
-  if (platform::SameName(tempName, squishPath)) orvKernel::FinishPlugin(orvKernel::kFileLeftAlone);
-  textio::CreateForWriting(temp, tempName, kUnchecked);
-  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin(orvKernel::kFileLeftAlone);
+  textio::ErrorExit(platform::NameTakenError(), "keep backup of", edit.target);
 }
 
 // An area whose base does not exist yet still owns the path its line
 // names, so every line's path is known before the first area is renamed.
 void CollectBasePaths() {
   std::size_t number = 0;
-  while (!textio::AtEof(config, kUnchecked)) {
-    std::string text(textio::ReadLine(config, kUnchecked));
+  while (!textio::AtEof(edit.input, kUnchecked)) {
+    std::string text(textio::ReadLine(edit.input, kUnchecked));
     line_path::CompactBlanks(text);
     AreaLine named;
     if (ParseAreaLine(text, &named)) basePaths.push_back({number++, named.path});
   }
-  textio::ReopenAtStart(config, kUnchecked);
+  textio::ReopenAtStart(edit.input, kUnchecked);
 }
 
 bool PathInUse(const std::string& newPath, std::size_t number) {
@@ -152,15 +130,9 @@ void RenameArea(std::size_t number) {
 }
 
 void ReplaceConfiguration() {
-  textio::Close(config, kUnchecked);
-  textio::Sync(temp, kUnchecked);
-  textio::Close(temp, kUnchecked);
   // The moved bases are made durable before the configuration names them.
   message_base::SyncDirectories(moves);
-  if (!textio::FailurePending() &&
-      textio::ReplaceWithBackup(orvKernel::PluginParams().SquishPath,
-                                tempName, backupName, kUnchecked))
-    return;
+  if (safe_edit::Commit(edit, backupName)) return;
   // The configuration still names the old paths, so every base goes back.
   message_base::UndoMoves(moves);
 }
@@ -214,21 +186,27 @@ std::string NewBasePath(const AreaLine& fields) {
     return dir + TagToBaseName(fields.tag);
   }
   if (!orvKernel::PluginParams().Check3) return {};
-  return path.substr(0, LastPos("\\", path)) + TagToBaseName(fields.tag);
+  // Both separators end a directory, as both do on Windows.
+  const std::uint16_t slash = std::max(LastPos("\\", path), LastPos("/", path));
+  return path.substr(0, slash) + TagToBaseName(fields.tag);
 }
 
 void RunRenamePass() {
   ResetState();
-  OpenConfiguration();
+  safe_edit::FinishUnlessReady(
+      safe_edit::Open(edit, orvKernel::PluginParams().SquishPath),
+      orvKernel::kConfigurationNotOpened);
   SettleBackupName();
-  CreateTemporary();
+  safe_edit::FinishUnlessReady(
+      safe_edit::CreateTemporary(edit, "squish_.cfg.tmp"),
+      orvKernel::kFileLeftAlone);
   CollectBasePaths();
   std::size_t number = 0;
-  while (!textio::AtEof(config, kUnchecked)) {
-    line = textio::ReadLine(config, kUnchecked);
+  while (!textio::AtEof(edit.input, kUnchecked)) {
+    line = textio::ReadLine(edit.input, kUnchecked);
     line_path::CompactBlanks(line);
     if (ParseAreaLine(line, &area)) RenameArea(number++);
-    textio::WriteLine(temp, line, kUnchecked);
+    textio::WriteLine(edit.output, line, kUnchecked);
   }
   ReplaceConfiguration();
 }

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "kernel/orvKernel.h"
+#include "kernel/safe_edit.h"
 #include "kernel/textio.h"
 #include "tests/fake_platform.h"
 
@@ -210,7 +211,7 @@ TEST_F(RunRenamePassTest, TakenBackupNamesAreDrawnAgainAmongTheRest) {
 TEST_F(RunRenamePassTest, EveryBackupNameTakenIsTheErrorExit) {
   for (int position = 1; position <= 36; ++position)
     fakefs::SetFile("C:\\NODE\\squish.cfg." +
-                        orvKernel::BackupSuffixAt(position) + ".bak", "");
+                        safe_edit::BackupSuffixAt(position) + ".bak", "");
   EXPECT_EXIT(rename_pass::RunRenamePass(), ::testing::ExitedWithCode(17), "");
 }
 
@@ -235,15 +236,15 @@ TEST_F(RunRenamePassTest, FailureAtTheEndPutsEveryBaseBack) {
        [] { fakefs::FailOn(Op::kLink, kCfg, fakefs::kExists); }},
       {"the atomic replace",
        [] { fakefs::FailOn(Op::kReplace, kTemp, 5); }},
-      {"no hard links, first move",
+      {"no hard links, the backup copy",
        [] {
          fakefs::SetLinksUnsupported(true);
-         fakefs::FailOn(Op::kMove, kCfg, 5);
+         fakefs::FailOn(Op::kWrite, kBackup, 28);
        }},
-      {"no hard links, second move",
+      {"no hard links, the replace after the copy",
        [] {
          fakefs::SetLinksUnsupported(true);
-         fakefs::FailOn(Op::kMove, kTemp, 5);
+         fakefs::FailOn(Op::kReplace, kTemp, 5);
        }},
   };
   for (const Row& row : kRows) {

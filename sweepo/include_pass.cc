@@ -6,6 +6,7 @@
 #include "kernel/line_path.h"
 #include "kernel/orvKernel.h"
 #include "kernel/platform.h"
+#include "kernel/safe_edit.h"
 #include "kernel/sys_utils.h"
 #include "kernel/textio.h"
 
@@ -13,8 +14,7 @@ namespace sweepo {
 namespace {
 
 textio::TextFile squishConfig;    // the tosser's configuration, only read
-textio::TextFile includeFile;     // the GoldED area include file
-textio::TextFile tempFile;        // the cleaned copy being written
+safe_edit::Edit include;          // the GoldED area include file and its copy
 std::uint16_t areaDefTotal = 0;   // AREADEF lines met
 std::uint16_t areaDefKept = 0;    // AREADEF lines found and written
 
@@ -80,12 +80,15 @@ std::string_view TrimBlanks(std::string_view text) {
   return text.substr(first, last - first);
 }
 
-// The include file is read while the temporary file is written in the
-// same directory; were they one file, creating the one would empty the
-// other, and likewise for the Squish configuration.
-bool IsTempFile(const std::string& path) {
-  const std::string& includePath = orvKernel::PluginParams().Edit1;
-  return platform::SameName(TempPathFor(includePath), path);
+// The temporary file is made anew in the include file's directory; were
+// the Squish configuration that file, the making would remove it.
+bool ConfigurationIsTempFile() {
+  platform::FileInfo config;
+  platform::FileInfo temp;
+  return platform::Inspect(squishConfig.handle, &config) == 0 &&
+         platform::InspectPath(safe_edit::Beside(include, kTempFileName),
+                               &temp) == 0 &&
+         platform::SameFile(config, temp);
 }
 
 }  // namespace
@@ -132,14 +135,10 @@ std::string AreaDefName(std::string_view tail) {
   return sys_utils::UpperCase(tail.substr(start, SkipWord(tail, start) - start));
 }
 
-std::string TempPathFor(const std::string& includePath) {
-  return line_path::ExtractDir(includePath) + "\\golded.inc.tmp.x3";
-}
-
 std::string BackupPathFor(const std::string& includePath,
                           const std::string& suffix) {
-  return line_path::ExtractDir(includePath) + "\\goldarea.inc. " + suffix +
-         ".bak";
+  return line_path::SiblingPath(includePath,
+                                "goldarea.inc. " + suffix + ".bak");
 }
 
 std::string SummaryLine(std::uint16_t total, std::uint16_t kept) {
@@ -150,30 +149,31 @@ std::string SummaryLine(std::uint16_t total, std::uint16_t kept) {
 
 void OpenInputs() {
   const orvKernel::Params& params = orvKernel::PluginParams();
-  // An empty path names no file: the run could neither reread the
-  // configuration nor put the cleaned include file back by its name.
-  if (params.SquishPath.empty() || IsTempFile(params.SquishPath))
+  // An empty path names no file: the run could not reread the
+  // configuration by its name.
+  if (params.SquishPath.empty())
     orvKernel::FinishPlugin(orvKernel::kConfigurationNotOpened);
   textio::OpenForReading(squishConfig, params.SquishPath, textio::kUnchecked);
-  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin(orvKernel::kConfigurationNotOpened);
-  if (params.Edit1.empty() || IsTempFile(params.Edit1))
-    orvKernel::FinishPlugin(orvKernel::kFileLeftAlone);
-  textio::OpenForReading(includeFile, params.Edit1, textio::kUnchecked);
-  if (textio::ReadAndClearFailure() != 0) orvKernel::FinishPlugin(orvKernel::kFileLeftAlone);
+  if (textio::ReadAndClearFailure() != 0)
+    orvKernel::FinishPlugin(orvKernel::kConfigurationNotOpened);
+  safe_edit::FinishUnlessReady(safe_edit::Open(include, params.Edit1),
+                               orvKernel::kFileLeftAlone);
+  if (ConfigurationIsTempFile())
+    orvKernel::FinishPlugin(orvKernel::kConfigurationNotOpened);
   areaDefTotal = 0;
   areaDefKept = 0;
 }
 
 void CleanIncludeFile() {
-  const std::string& includePath = orvKernel::PluginParams().Edit1;
-  const std::string tempPath = TempPathFor(includePath);
-  textio::CreateForWriting(tempFile, tempPath);
-  while (!textio::AtEof(includeFile)) {
+  safe_edit::FinishUnlessReady(
+      safe_edit::CreateTemporary(include, kTempFileName, textio::kChecked),
+      orvKernel::kFileLeftAlone);
+  while (!textio::AtEof(include.input)) {
     // The line stays in the include file's buffer while the configuration
     // is searched, since only the include file's next read moves it.
-    std::string_view line = TrimBlanks(textio::ReadLine(includeFile));
+    std::string_view line = TrimBlanks(textio::ReadLine(include.input));
     if (!IsAreaDefLine(line)) {
-      textio::WriteLine(tempFile, line);
+      textio::WriteLine(include.output, line);
       continue;
     }
     std::string_view tail = AreaDefTail(line);
@@ -181,18 +181,13 @@ void CleanIncludeFile() {
     textio::ConsoleLine("Processing " + name);
     ++areaDefTotal;
     if (!FindSquishArea(name)) continue;
-    textio::Write(tempFile, "AREADEF ");
-    textio::WriteLine(tempFile, tail);
+    textio::Write(include.output, "AREADEF ");
+    textio::WriteLine(include.output, tail);
     ++areaDefKept;
   }
-  // The cleaned copy is on disk before it takes the include file's name,
-  // so that a machine stopping right after finds a whole file there.
-  textio::Sync(tempFile);
-  textio::Close(tempFile);
-  textio::Close(includeFile);
-  textio::ReplaceWithBackup(
-      includePath, tempPath,
-      BackupPathFor(includePath, orvKernel::DrawBackupSuffix()));
+  safe_edit::Commit(include,
+                    BackupPathFor(include.target, safe_edit::DrawBackupSuffix()));
+  textio::CheckIo();
 }
 
 bool FindSquishArea(std::string_view name) {
@@ -220,8 +215,7 @@ void RunSweep() {
 
 void ResetIncludePass() {
   squishConfig = textio::TextFile();
-  includeFile = textio::TextFile();
-  tempFile = textio::TextFile();
+  include = safe_edit::Edit();
   areaDefTotal = 0;
   areaDefKept = 0;
 }

@@ -32,12 +32,12 @@ std::string_view AreaDefTail(std::string_view trimmed);
 // The first word of an AREADEF tail, upper-cased; empty when there is none.
 std::string AreaDefName(std::string_view tail);
 
-// The temporary file beside the include file: its directory as ExtractDir
-// gives it, a backslash, "golded.inc.tmp.x3".
-std::string TempPathFor(const std::string& includePath);
+// The temporary file's name, beside the include file.
+inline constexpr char kTempFileName[] = "golded.inc.tmp.x3";
 
 // The backup beside the include file: its directory as ExtractDir gives
-// it, "\goldarea.inc. ", the suffix (perhaps empty), ".bak".
+// it, "\goldarea.inc. ", the suffix (perhaps empty), ".bak"; in the
+// current directory when the path has no separator.
 std::string BackupPathFor(const std::string& includePath,
                           const std::string& suffix);
 
@@ -45,11 +45,12 @@ std::string BackupPathFor(const std::string& includePath,
 // that counters that wrapped apart can give a negative D.
 std::string SummaryLine(std::uint16_t total, std::uint16_t kept);
 
-// Opens the Squish configuration (SquishPath) and the include file (Edit1)
-// for reading and sets the counters to 0. Does not return, but through
-// FinishPlugin, with "01" when the configuration cannot be opened or is
-// empty-named, and with "04" for the include file; also when either is the
-// temporary file, which the pass would empty.
+// Opens the Squish configuration (SquishPath) for reading and the include
+// file (Edit1) for a safe edit, and sets the counters to 0. Does not
+// return, but through FinishPlugin, with "01" when the configuration cannot
+// be opened, is empty-named or is the temporary file, which the pass would
+// remove; and with "04" when the include file cannot be opened or must be
+// left alone.
 void OpenInputs();
 
 // Cleans the open include file into the temporary file, prints one

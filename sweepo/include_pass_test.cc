@@ -109,21 +109,20 @@ TEST(AreaDefLine, KeywordTailAndName) {
   }
 }
 
-TEST(IncludePaths, TempAndBackupBesideTheIncludeFile) {
-  struct Row { const char* include; const char* temp; const char* backup; };
+TEST(IncludePaths, BackupBesideTheIncludeFile) {
+  struct Row { const char* include; const char* backup; };
   const Row kRows[] = {
-      {"C:\\GOLDED\\GOLDAREA.INC", "C:\\GOLDED\\golded.inc.tmp.x3",
-       "C:\\GOLDED\\goldarea.inc. 7.bak"},
+      {"C:\\GOLDED\\GOLDAREA.INC", "C:\\GOLDED\\goldarea.inc. 7.bak"},
       // a drive root keeps its backslash, so two stand in a row
-      {"X:\\GOLDAREA.INC", "X:\\\\golded.inc.tmp.x3", "X:\\\\goldarea.inc. 7.bak"},
-      // no directory at all: the root of the current drive
-      {"GOLDAREA.INC", "\\golded.inc.tmp.x3", "\\goldarea.inc. 7.bak"},
+      {"X:\\GOLDAREA.INC", "X:\\\\goldarea.inc. 7.bak"},
+      // no directory at all: the current directory
+      {"GOLDAREA.INC", "goldarea.inc. 7.bak"},
       // the include file's own name plays no part
-      {"D:\\GED\\my.areas", "D:\\GED\\golded.inc.tmp.x3", "D:\\GED\\goldarea.inc. 7.bak"},
+      {"D:\\GED\\my.areas", "D:\\GED\\goldarea.inc. 7.bak"},
+      {"/srv/golded/areas.inc", "/srv/golded\\goldarea.inc. 7.bak"},
   };
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.include);
-    EXPECT_EQ(row.temp, sweepo::TempPathFor(row.include));
     EXPECT_EQ(row.backup, sweepo::BackupPathFor(row.include, "7"));
   }
   // The 36th position of the alphabet gives no character.

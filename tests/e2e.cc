@@ -116,7 +116,15 @@ std::map<std::string, std::string> Scratch::Tree() const {
 
 Result Scratch::Run(const std::string& program,
                     const RunOptions& options) const {
-  std::vector<std::string> command = Command(program);
+  std::vector<std::string> command;
+  if (!options.failWritesTo.empty()) {
+    const char* writes = "write,pwrite64,writev,pwritev";
+    command = {"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-P",
+               Path(options.failWritesTo), "-e",
+               std::string("trace=") + writes, "-e",
+               std::string("inject=") + writes + ":error=ENOSPC"};
+  }
+  for (const std::string& c : Command(program)) command.push_back(c);
   for (const std::string& a : options.args) command.push_back(a);
   std::string captured = dir_ + ".stdout";
   std::string input = dir_ + ".stdin";
@@ -171,6 +179,19 @@ bool UnderRunner() { return !Env("ORVANE_RUNNER", "").empty(); }
 int DiskFullError() { return UnderRunner() ? 112 : ENOSPC; }
 
 int NameTakenError() { return UnderRunner() ? 183 : EEXIST; }
+
+bool KeepsLf() { return !UnderRunner(); }
+
+std::string AsWritten(const std::string& old, const std::string& crlf) {
+  std::size_t lf = old.find('\n');
+  if (!KeepsLf() || lf == std::string::npos || (lf > 0 && old[lf - 1] == '\r'))
+    return crlf;
+  std::string text;
+  for (std::size_t i = 0; i < crlf.size(); ++i)
+    if (!(crlf[i] == '\r' && i + 1 < crlf.size() && crlf[i + 1] == '\n'))
+      text += crlf[i];
+  return text;
+}
 
 std::string BannerLine(const std::string& banner) { return banner + "\r\r\n"; }
 

@@ -22,6 +22,9 @@ struct RunOptions {
   std::vector<std::string> args = {"Exec"};  // after the program's name
   std::string stdoutPath;  // empty: captured; else the file stdout goes to
   std::string stdinText;   // standard input; empty: /dev/null
+  // A name in the scratch directory whose every write fails with ENOSPC, as
+  // on a full disk; strace injects the failure, natively and under Wine.
+  std::string failWritesTo;
 };
 
 // A scratch directory under /tmp, made fresh and removed at the end.
@@ -73,6 +76,15 @@ int DiskFullError();
 // The error number of a move or link onto an existing name: EEXIST
 // natively, ERROR_ALREADY_EXISTS under the runner.
 int NameTakenError();
+
+// True when the program under test writes an LF file back with LF line
+// ends: natively, not for the Windows build.
+bool KeepsLf();
+
+// A file's new text as a run writes it, given with CR LF line ends: with LF
+// ends instead where the program keeps them and the old text's first line
+// ended in LF alone.
+std::string AsWritten(const std::string& old, const std::string& crlf);
 
 // The banner line as a plug-in prints it: text, CR, CR LF.
 std::string BannerLine(const std::string& banner);

@@ -24,6 +24,10 @@ struct OpenFile {
 };
 
 std::map<std::string, std::string> files;         // the "disk"
+std::map<std::string, std::uint64_t> ids;         // the file under each name
+std::uint64_t nextId = 1;                         // ids hand out from here
+bool keepsLf = false;                             // KeepsLfLineEnds
+int locks = 0;                                    // locks held
 std::map<platform::Handle, OpenFile> openFiles;   // by handle
 platform::Handle nextHandle = 3;                  // handles hand out from here
 std::vector<Failure> failures;                    // calls to fail
@@ -43,6 +47,23 @@ int Injected(Op op, const std::string& path) {
   return 0;
 }
 
+void Describe(const std::string& path, platform::FileInfo* info) {
+  std::uint64_t id = ids[path];
+  info->device = 1;
+  info->file = id;
+  info->links = 0;
+  for (const auto& [name, other] : ids)
+    if (other == id && files.count(name) != 0) ++info->links;
+}
+
+// Gives `to` the file under `from`, contents and identity.
+void Carry(const std::string& from, const std::string& to) {
+  files[to] = files[from];
+  ids[to] = ids[from];
+  files.erase(from);
+  ids.erase(from);
+}
+
 std::string PathOf(platform::Handle handle) {
   auto it = openFiles.find(handle);
   return it == openFiles.end() ? std::string() : it->second.path;
@@ -52,6 +73,9 @@ std::string PathOf(platform::Handle handle) {
 
 void Reset() {
   files.clear();
+  ids.clear();
+  keepsLf = false;
+  locks = 0;
   openFiles.clear();
   failures.clear();
   journal.clear();
@@ -63,7 +87,17 @@ void Reset() {
 
 void SetFile(const std::string& path, const std::string& contents) {
   files[path] = contents;
+  ids[path] = nextId++;
 }
+
+void AddLink(const std::string& existing, const std::string& link) {
+  files[link] = files[existing];
+  ids[link] = ids[existing];
+}
+
+void SetKeepsLfLineEnds(bool keeps) { keepsLf = keeps; }
+
+bool LockHeld() { return locks > 0; }
 
 bool HasFile(const std::string& path) { return files.count(path) != 0; }
 
@@ -107,6 +141,7 @@ int OpenRead(const std::string& path, Handle* handle) {
 int OpenWrite(const std::string& path, Handle* handle) {
   *handle = kNoHandle;
   if (int error = Injected(Op::kOpenWrite, path)) return error;
+  if (!HasFile(path)) ids[path] = nextId++;
   files[path].clear();
   journal.push_back("create " + path);
   *handle = nextHandle++;
@@ -143,8 +178,61 @@ int Close(Handle handle) {
   return Injected(Op::kClose, path);
 }
 
+int CreateExclusive(const std::string& path, Handle* handle) {
+  *handle = kNoHandle;
+  if (HasFile(path)) return kExists;
+  return OpenWrite(path, handle);
+}
+
+int KeepOwnerAndMode(Handle handle, const FileInfo&) {
+  return Injected(Op::kKeepOwner, PathOf(handle));
+}
+
+int Inspect(Handle handle, FileInfo* info) {
+  std::string path = PathOf(handle);
+  if (int error = Injected(Op::kInspect, path)) return error;
+  Describe(path, info);
+  return 0;
+}
+
+int InspectPath(const std::string& path, FileInfo* info) {
+  if (!HasFile(path)) return kNoEntry;
+  Describe(path, info);
+  return 0;
+}
+
+int ResolveLinks(const std::string& path, std::string* target) {
+  if (!HasFile(path)) return kNoEntry;
+  *target = path;
+  return 0;
+}
+
+int CheckWritable(const std::string& path) {
+  return Injected(Op::kCheckWritable, path);
+}
+
+int LockDirectoryOf(const std::string& path, int, Handle* lock) {
+  *lock = kNoHandle;
+  if (int error = Injected(Op::kLock, path)) return error;
+  ++locks;
+  *lock = nextHandle++;
+  return 0;
+}
+
+int Unlock(Handle) {
+  --locks;
+  return 0;
+}
+
+int LockBusyError() { return kLockBusy; }
+
+bool KeepsLfLineEnds() { return keepsLf; }
+
+void PrepareProcess() {}
+
 int Delete(const std::string& path) {
   if (int error = Injected(Op::kDelete, path)) return error;
+  ids.erase(path);
   if (files.erase(path) == 0) return kNoEntry;
   journal.push_back("delete " + path);
   return 0;
@@ -154,8 +242,7 @@ int Move(const std::string& from, const std::string& to) {
   if (int error = Injected(Op::kMove, from)) return error;
   if (!HasFile(from)) return kNoEntry;
   if (HasFile(to)) return kExists;
-  files[to] = files[from];
-  files.erase(from);
+  Carry(from, to);
   journal.push_back("move " + from + " -> " + to);
   return 0;
 }
@@ -165,20 +252,17 @@ int Link(const std::string& existing, const std::string& link) {
   if (int error = Injected(Op::kLink, existing)) return error;
   if (!HasFile(existing)) return kNoEntry;
   if (HasFile(link)) return kExists;
-  files[link] = files[existing];
+  AddLink(existing, link);
   journal.push_back("link " + existing + " -> " + link);
   return 0;
 }
 
 int NameTakenError() { return kExists; }
 
-bool LinksUnsupported(int error) { return error == kLinkUnsupported; }
-
 int Replace(const std::string& from, const std::string& to) {
   if (int error = Injected(Op::kReplace, from)) return error;
   if (!HasFile(from)) return kNoEntry;
-  files[to] = files[from];
-  files.erase(from);
+  Carry(from, to);
   journal.push_back("replace " + from + " -> " + to);
   return 0;
 }

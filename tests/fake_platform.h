@@ -14,7 +14,8 @@ namespace fakefs {
 // The calls that can be made to fail.
 enum class Op { kOpenRead, kOpenWrite, kRead, kWrite, kSync, kClose, kDelete,
                 kMove, kLink, kReplace, kSyncDirectory, kConsoleWrite,
-                kReadInput, kRandom };
+                kReadInput, kRandom, kKeepOwner, kInspect, kCheckWritable,
+                kLock };
 
 // Forgets every file, failure, journal entry, console byte and draw.
 void Reset();
@@ -38,8 +39,17 @@ void FailOn(Op op, const std::string& path, int error, int times = 0);
 // Makes Link report a file system without hard links.
 void SetLinksUnsupported(bool unsupported);
 
+// Makes `link` a second name of the file under `existing`, as a hard link.
+void AddLink(const std::string& existing, const std::string& link);
+
+// Makes the platform keep LF line ends, as POSIX does (default: no).
+void SetKeepsLfLineEnds(bool keeps);
+
+// True while a lock taken by LockDirectoryOf is held.
+bool LockHeld();
+
 // What changed on the "disk", in order: "move A -> B", "link A -> B",
-// "replace A -> B", "delete A", "create A".
+// "replace A -> B", "delete A", "create A" (also for CreateExclusive).
 const std::vector<std::string>& Journal();
 
 // All bytes written to standard output.
@@ -52,6 +62,7 @@ void SetDraws(const std::vector<std::uint32_t>& draws);
 constexpr int kNoEntry = 2;
 constexpr int kExists = 17;
 constexpr int kLinkUnsupported = 1;
+constexpr int kLockBusy = 11;
 
 }  // namespace fakefs
 
