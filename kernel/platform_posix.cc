@@ -189,7 +189,9 @@ int LockDirectoryOf(const std::string& path, int seconds, Handle* lock) {
     }
     struct timespec now;
     ::clock_gettime(CLOCK_MONOTONIC, &now);
-    if (now.tv_sec - start.tv_sec >= seconds) {
+    const long long waitedMs = (now.tv_sec - start.tv_sec) * 1000LL +
+                               (now.tv_nsec - start.tv_nsec) / 1000000;
+    if (waitedMs >= seconds * 1000LL) {
       ::close(fd);
       return LockBusyError();
     }

@@ -49,16 +49,6 @@ std::uint32_t ForeignNames(const Edit& edit) {
   return names;
 }
 
-// Why the target must stay as it is, as an error number and the operation
-// it stops; 0 when it may be replaced.
-int MayReplace(const Edit& edit, const char** operation) {
-  *operation = "write";
-  if (int error = platform::CheckWritable(edit.target)) return error;
-  *operation = "replace, as it has other names,";
-  if (edit.original.links > 1 && ForeignNames(edit) > 0) return EMLINK;
-  return 0;
-}
-
 Outcome NotOpened(Edit& edit) {
   ReleaseLock(edit);
   return kNotOpened;
@@ -163,16 +153,21 @@ Outcome Open(Edit& edit, const std::string& path) {
   // as the run before it left it.
   error = platform::LockDirectoryOf(edit.target, kLockWaitSeconds, &edit.lock);
   if (error != 0) return LeftAlone(edit, error, "lock", edit.target);
+  // Asked before the file is open here: on Windows the run's own read
+  // handle would refuse the test's write access.
+  error = platform::CheckWritable(edit.target);
   textio::OpenForReading(edit.input, edit.target, kUnchecked);
   if (textio::FailurePending()) return NotOpened(edit);
+  if (error != 0) return LeftAlone(edit, error, "write", edit.target);
   error = platform::Inspect(edit.input.handle, &edit.original);
   if (error != 0) {
     textio::Fail(error, "open", edit.target);
     return NotOpened(edit);
   }
-  const char* operation = "";
-  if ((error = MayReplace(edit, &operation)) != 0)
-    return LeftAlone(edit, error, operation, edit.target);
+  // Replacing a file with other names would part it from them.
+  if (edit.original.links > 1 && ForeignNames(edit) > 0)
+    return LeftAlone(edit, EMLINK, "replace, as it has other names,",
+                     edit.target);
   const bool lf = platform::KeepsLfLineEnds() &&
                   textio::FirstLineEndsInLf(edit.input, kUnchecked);
   if (textio::FailurePending()) return NotOpened(edit);

@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,7 +53,7 @@ void Walk(const std::string& root, const std::string& rel,
   if (d == nullptr) return;
   while (dirent* e = ::readdir(d)) {
     std::string name = e->d_name;
-    if (name == "." || name == "..") continue;
+    if (name == "." || name == ".." || name == "orvane.lck") continue;
     std::string child = rel.empty() ? name : rel + "/" + name;
     struct stat st;
     if (::lstat((root + "/" + child).c_str(), &st) != 0) continue;
@@ -116,13 +117,17 @@ std::map<std::string, std::string> Scratch::Tree() const {
 
 Result Scratch::Run(const std::string& program,
                     const RunOptions& options) const {
-  std::vector<std::string> command;
+  std::vector<std::string> traced = options.strace;
   if (!options.failWritesTo.empty()) {
-    const char* writes = "write,pwrite64,writev,pwritev";
-    command = {"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-P",
-               Path(options.failWritesTo), "-e",
-               std::string("trace=") + writes, "-e",
-               std::string("inject=") + writes + ":error=ENOSPC"};
+    const std::string writes = "write,pwrite64,writev,pwritev";
+    traced.insert(traced.end(), {"-P", Path(options.failWritesTo), "-e",
+                                 "trace=" + writes, "-e",
+                                 "inject=" + writes + ":error=ENOSPC"});
+  }
+  std::vector<std::string> command;
+  if (!traced.empty()) {
+    command = {"/usr/bin/strace", "-f", "-qq", "-o", "/dev/null"};
+    command.insert(command.end(), traced.begin(), traced.end());
   }
   for (const std::string& c : Command(program)) command.push_back(c);
   for (const std::string& a : options.args) command.push_back(a);
@@ -142,6 +147,13 @@ Result Scratch::Run(const std::string& program,
     if (in < 0 || out < 0 || ::chdir(dir_.c_str()) != 0) ::_exit(127);
     ::dup2(in, 0);
     ::dup2(out, 1);
+    if (options.umask >= 0) ::umask(static_cast<mode_t>(options.umask));
+    if (options.gid >= 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(options.gid) != 0))
+      ::_exit(127);
+    if (options.uid >= 0 && ::setuid(options.uid) != 0) ::_exit(127);
+    // A run that blocks (on a FIFO, say) must fail its test, not hang it.
+    ::alarm(120);
     std::vector<char*> argv;
     for (std::string& a : command) argv.push_back(a.data());
     argv.push_back(nullptr);

@@ -25,6 +25,11 @@ struct RunOptions {
   // A name in the scratch directory whose every write fails with ENOSPC, as
   // on a full disk; strace injects the failure, natively and under Wine.
   std::string failWritesTo;
+  // Options for strace, which then starts the program (-f and -qq given).
+  std::vector<std::string> strace;
+  int uid = -1;    // the user the program runs as, groups dropped; -1: ours
+  int gid = -1;    // its group
+  int umask = -1;  // its file mode creation mask; -1: ours
 };
 
 // A scratch directory under /tmp, made fresh and removed at the end.
@@ -49,7 +54,9 @@ class Scratch {
   void MakeDir(const std::string& name) const;
 
   // Every file and directory below the scratch directory with its bytes
-  // ("<dir>" for a directory), by name relative to it.
+  // ("<dir>" for a directory, "<link>" for a symbolic link), by name
+  // relative to it. The Windows build's lock file "orvane.lck", which
+  // stays where a run has locked, is left out.
   std::map<std::string, std::string> Tree() const;
 
   // Starts the plug-in with this directory as its working directory.
