@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "kernel/orvKernel.h"
 #include "kernel/textio.h"
 #include "tests/fake_platform.h"
 
@@ -93,8 +94,13 @@ TEST_F(ReadDescriptionListTest, FailedReadStaysPending) {
 }
 
 TEST_F(ReadDescriptionListTest, MissingFileEndsTheRunWith05) {
-  EXPECT_EXIT(blurbo::ReadDescriptionList(), ::testing::ExitedWithCode(100),
-              "");
+  orvKernel::ResetPluginParams({}, "Blurbor");
+  EXPECT_EXIT(
+      {
+        fakefs::ReportAtExit([] { return fakefs::MarkerReport("Blurbor.End"); });
+        blurbo::ReadDescriptionList();
+      },
+      ::testing::ExitedWithCode(100), "marker 05");
 }
 
 }  // namespace

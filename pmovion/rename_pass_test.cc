@@ -306,25 +306,34 @@ TEST_F(RunRenamePassTest, OpeningFailuresEndWithTheirCodes) {
     const char* what;
     std::string squishPath;
     std::function<void()> inject;
+    const char* code;
   };
   const Row kRows[] = {
-      {"empty SquishPath", "", [] {}},
-      {"configuration missing", "C:\\NODE\\none.cfg", [] {}},
+      {"empty SquishPath", "", [] {}, "01"},
+      {"configuration missing", "C:\\NODE\\none.cfg", [] {}, "01"},
       {"configuration unreadable", kCfg,
-       [] { fakefs::FailOn(Op::kOpenRead, kCfg, 13); }},
+       [] { fakefs::FailOn(Op::kOpenRead, kCfg, 13); }, "01"},
       {"temporary file not creatable", kCfg,
-       [] { fakefs::FailOn(Op::kOpenWrite, kTemp, 21); }},
-      // Creating it would empty the very file being read.
+       [] { fakefs::FailOn(Op::kOpenWrite, kTemp, 21); }, "04"},
+      // Making it anew would remove the very file being read.
       {"configuration named like the temporary file", kTemp,
-       [] { fakefs::SetFile(kTemp, kConfig); }},
+       [] { fakefs::SetFile(kTemp, kConfig); }, "04"},
+      {"configuration left alone", kCfg,
+       [] { fakefs::FailOn(Op::kCheckWritable, kCfg, 13); }, "04"},
+      {"another run holds the lock too long", kCfg,
+       [] { fakefs::FailOn(Op::kLock, "", fakefs::kLockBusy); }, "04"},
   };
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.what);
     SetUp();
     orvKernel::ResetPluginParams({.SquishPath = row.squishPath}, "Movionr");
     row.inject();
-    EXPECT_EXIT(rename_pass::RunRenamePass(), ::testing::ExitedWithCode(100),
-                "");
+    EXPECT_EXIT(
+        {
+          fakefs::ReportAtExit([] { return fakefs::MarkerReport("Movionr.End"); });
+          rename_pass::RunRenamePass();
+        },
+        ::testing::ExitedWithCode(100), std::string("marker ") + row.code);
   }
 }
 

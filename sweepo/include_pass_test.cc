@@ -149,15 +149,6 @@ const std::string kTemp = "C:\\GOLDED\\golded.inc.tmp.x3";
 const std::string kBackup = "C:\\GOLDED\\goldarea.inc. 7.bak";
 const std::string kMarker = "Sweepor.End";
 
-std::function<std::string()> atExitReport;  // what a death test's child tells
-
-// Makes the child of a death test print what it leaves behind as it
-// exits, for the parent to match.
-void ReportAtExit(std::function<std::string()> report) {
-  atExitReport = std::move(report);
-  std::atexit([] { std::fputs(atExitReport().c_str(), stderr); });
-}
-
 class IncludePassTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -261,7 +252,7 @@ TEST_F(IncludePassTest, FailedSyncLeavesTheIncludeFile) {
   fakefs::FailOn(Op::kSync, kTemp, 5);
   EXPECT_EXIT(
       {
-        ReportAtExit([] { return IncludeState("AREADEF A x\n"); });
+        fakefs::ReportAtExit([] { return IncludeState("AREADEF A x\n"); });
         sweepo::CleanIncludeFile();
       },
       ::testing::ExitedWithCode(5), "include as expected, no backup");
@@ -275,7 +266,7 @@ TEST_F(IncludePassTest, FailedReopenLeavesTheIncludeFile) {
   fakefs::FailOn(Op::kOpenRead, kSquish, 5);
   EXPECT_EXIT(
       {
-        ReportAtExit([] { return IncludeState("AREADEF A x\nAREADEF B x\n"); });
+        fakefs::ReportAtExit([] { return IncludeState("AREADEF A x\nAREADEF B x\n"); });
         sweepo::CleanIncludeFile();
       },
       ::testing::ExitedWithCode(5), "include as expected, no backup");
@@ -289,7 +280,7 @@ TEST_F(IncludePassTest, FailedFinalCloseGivesAnEmptyMarkerAnd101) {
   fakefs::FailOn(Op::kClose, kSquish, 5);
   EXPECT_EXIT(
       {
-        ReportAtExit([] {
+        fakefs::ReportAtExit([] {
           return "marker [" +
                  (fakefs::HasFile(kMarker) ? fakefs::FileContents(kMarker)
                                            : std::string("none")) +

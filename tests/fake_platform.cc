@@ -2,6 +2,7 @@
 #include "tests/fake_platform.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -36,6 +37,7 @@ std::string console;                              // standard output
 std::vector<std::uint32_t> draws;                 // random draws to give
 std::size_t nextDraw = 0;                         // the next of them
 bool linksUnsupported = false;                    // Link reports no links
+std::function<std::string()> atExitReport;        // what a death test's child tells
 
 int Injected(Op op, const std::string& path) {
   for (Failure& f : failures) {
@@ -117,6 +119,15 @@ void SetLinksUnsupported(bool unsupported) { linksUnsupported = unsupported; }
 const std::vector<std::string>& Journal() { return journal; }
 
 const std::string& ConsoleOutput() { return console; }
+
+void ReportAtExit(std::function<std::string()> report) {
+  atExitReport = std::move(report);
+  std::atexit([] { std::fputs(atExitReport().c_str(), stderr); });
+}
+
+std::string MarkerReport(const std::string& marker) {
+  return HasFile(marker) ? "marker " + FileContents(marker) : "no marker";
+}
 
 void SetDraws(const std::vector<std::uint32_t>& values) {
   draws = values;

@@ -5,6 +5,7 @@
 #define ORVANE_TESTS_FAKE_PLATFORM_H
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -57,6 +58,14 @@ const std::string& ConsoleOutput();
 
 // The draws RandomBelow gives back, in order; 0 when they run out.
 void SetDraws(const std::vector<std::uint32_t>& draws);
+
+// Makes the child of a death test print what `report` gives as it exits,
+// on standard error, for the parent to match: what it leaves behind.
+void ReportAtExit(std::function<std::string()> report);
+
+// For ReportAtExit: "marker <contents>" of the completion marker on the
+// "disk", or "no marker".
+std::string MarkerReport(const std::string& marker);
 
 // The error number the fake uses for a missing file and an existing target.
 constexpr int kNoEntry = 2;
