@@ -231,8 +231,8 @@ int CheckWritable(const std::string& path) {
     return 0;
   }
   // The file system checks the sharing of a file only once it has granted
-  // the access asked for; the run's own reading handle, which lets nobody
-  // write, is what refuses it then, and the rights are there.
+  // the access asked for: when another program's handle lets nobody write
+  // meanwhile, the rights are there all the same.
   if (GetLastError() == ERROR_SHARING_VIOLATION) return 0;
   return LastError();
 }
