@@ -137,7 +137,6 @@ std::string Beside(const Edit& edit, const std::string& name) {
 }
 
 Outcome Open(Edit& edit, const std::string& path) {
-  edit.path = path;
   edit.target.clear();
   // An empty name names no file, whatever a system makes of it.
   if (path.empty()) {

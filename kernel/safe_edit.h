@@ -24,8 +24,7 @@ enum Outcome {
 
 // One file being edited.
 struct Edit {
-  std::string path;                 // the file as the parameters name it
-  std::string target;               // the file edited: `path` with its links followed
+  std::string target;               // the file edited: the named path, links followed
   std::string tempPath;             // the temporary file beside the target
   textio::TextFile input;           // the target, read
   textio::TextFile output;          // the temporary file, written
