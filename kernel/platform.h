@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -120,12 +121,15 @@ int Replace(const std::string& from, const std::string& to);
 // a no-op where the system keeps them with the file (Windows).
 int SyncDirectoryOf(const std::string& path);
 
-// True when a file or directory of that name exists.
-bool Exists(const std::string& path);
+// True when the error number says that no file, or no directory on the
+// way, stands under the name: a name that is free. Any other failure of a
+// look at a name (access denied, an I/O error) leaves it unknown.
+bool IsMissing(int error);
 
-// True when the file system takes the two paths for the same name: exact
-// bytes on POSIX, ASCII letter case ignored on Windows.
-bool SameName(const std::string& a, const std::string& b);
+// The names of the entries of the directory `dir`, written as a path's
+// directory part is ("D:\\Mail\\", "C:", or empty for the current
+// directory), in no particular order and without "." and "..".
+int ListDirectory(const std::string& dir, std::vector<std::string>* names);
 
 // Writes all bytes to standard output, unbuffered.
 int ConsoleWrite(const char* data, std::size_t size);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/random.h>
@@ -306,17 +307,28 @@ int SyncDirectoryOf(const std::string& path) {
   return error;
 }
 
-bool Exists(const std::string& path) {
-  std::string mapped;
-  if (!MapPath(path, &mapped)) return false;
-  struct stat st;
-  return ::lstat(mapped.c_str(), &st) == 0;
-}
+bool IsMissing(int error) { return error == ENOENT || error == ENOTDIR; }
 
-bool SameName(const std::string& a, const std::string& b) {
-  std::string mappedA;
-  std::string mappedB;
-  return MapPath(a, &mappedA) && MapPath(b, &mappedB) && mappedA == mappedB;
+int ListDirectory(const std::string& dir, std::vector<std::string>* names) {
+  names->clear();
+  std::string mapped;
+  if (!MapPath(dir, &mapped)) return EINVAL;
+  if (mapped.empty()) mapped = ".";
+  DIR* stream = ::opendir(mapped.c_str());
+  if (stream == nullptr) return errno;
+  int error = 0;
+  for (;;) {
+    errno = 0;
+    const struct dirent* entry = ::readdir(stream);
+    if (entry == nullptr) {
+      error = errno;
+      break;
+    }
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names->push_back(name);
+  }
+  ::closedir(stream);
+  return error;
 }
 
 int ConsoleWrite(const char* data, std::size_t size) {

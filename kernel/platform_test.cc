@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <set>
+
 #include "tests/temp_dir.h"
 
 namespace {
@@ -29,7 +35,8 @@ TEST(Platform, WindowsPathsNameTheSameFiles) {
     EXPECT_EQ(0u, got);
     EXPECT_EQ(0, platform::Close(h));
   }
-  EXPECT_TRUE(platform::Exists("c:cfg"));  // drive-relative: the working directory
+  platform::FileInfo info;
+  EXPECT_EQ(0, platform::InspectPath("c:cfg", &info));  // drive-relative: here
   platform::Handle h;
   EXPECT_NE(0, platform::OpenRead("C:\\no\\such\\file", &h));
   EXPECT_EQ(platform::kNoHandle, h);
@@ -61,6 +68,46 @@ TEST(Platform, MoveAndLinkNeverReplace) {
   EXPECT_EQ(0, platform::SyncDirectoryOf("d"));
   EXPECT_EQ(0, platform::Delete("d"));
   EXPECT_NE(0, platform::Delete("d"));
+}
+
+// Show that a directory is listed by its directory part as a base path
+// writes it, names in their own letter case, and that a missing name is
+// told from one that cannot be looked at.
+TEST(Platform, ListDirectoryAndMissingNames) {
+  ScopedTempDir dir;
+  ScopedTempDir::Write("AUTO0001.SQD", "");
+  ScopedTempDir::Write("auto0001.sqi", "");
+  ASSERT_EQ(0, ::mkdir("Mail", 0700));
+  ScopedTempDir::Write("Mail/x", "");
+  struct Row {
+    std::string dir;
+    std::set<std::string> names;
+  };
+  const Row kRows[] = {
+      {"", {"AUTO0001.SQD", "auto0001.sqi", "Mail"}},  // the current directory
+      {"C:", {"AUTO0001.SQD", "auto0001.sqi", "Mail"}},
+      {"Mail\\", {"x"}},
+      {WinForm(dir.Dir() + "/Mail/", true), {"x"}},
+  };
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.dir);
+    std::vector<std::string> names;
+    ASSERT_EQ(0, platform::ListDirectory(row.dir, &names));
+    EXPECT_EQ(row.names, std::set<std::string>(names.begin(), names.end()));
+  }
+  std::vector<std::string> names;
+  EXPECT_TRUE(platform::IsMissing(platform::ListDirectory("none\\", &names)));
+  platform::FileInfo info;
+  EXPECT_TRUE(platform::IsMissing(platform::InspectPath("none\\x", &info)));
+  EXPECT_TRUE(platform::IsMissing(platform::InspectPath("Mail\\x\\y", &info)));
+  if (::geteuid() == 0) return;  // root searches any directory
+  ASSERT_EQ(0, ::chmod("Mail", 0));
+  const int listed = platform::ListDirectory("Mail\\", &names);
+  const int looked = platform::InspectPath("Mail\\x", &info);
+  ::chmod("Mail", 0700);
+  EXPECT_EQ(EACCES, listed);
+  EXPECT_EQ(EACCES, looked);
+  EXPECT_FALSE(platform::IsMissing(looked));
 }
 
 TEST(Platform, OpenWriteCreatesOrEmpties) {

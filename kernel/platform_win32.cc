@@ -144,12 +144,6 @@ bool IsNoSuchName(DWORD error) {
          error == ERROR_INVALID_NAME || error == ERROR_INVALID_DRIVE;
 }
 
-char FoldName(char c) {
-  if (c >= 'a' && c <= 'z') return static_cast<char>(c - 'a' + 'A');
-  if (c == '/') return '\\';
-  return c;
-}
-
 }  // namespace
 
 int OpenRead(const std::string& path, Handle* handle) {
@@ -345,19 +339,27 @@ int SyncDirectoryOf(const std::string& path) {
   return NamesNoFile(path) ? ERROR_INVALID_NAME : 0;
 }
 
-bool Exists(const std::string& path) {
-  if (NamesNoFile(path)) return false;
-  if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
-  // A name that cannot be looked at (access denied, a locked system file)
-  // may still be taken; only a plain "not found" frees it.
-  return !IsNoSuchName(GetLastError());
+bool IsMissing(int error) {
+  return IsNoSuchName(static_cast<DWORD>(error));
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size() || NamesNoFile(a) || NamesNoFile(b)) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (FoldName(a[i]) != FoldName(b[i])) return false;
-  return true;
+int ListDirectory(const std::string& dir, std::vector<std::string>* names) {
+  names->clear();
+  if (NamesNoFile(dir)) return ERROR_INVALID_NAME;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((dir + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    // A drive's empty root has not even "." and "..".
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND ? 0 : LastError();
+  }
+  do {
+    const std::string name = found.cFileName;
+    if (name != "." && name != "..") names->push_back(name);
+  } while (FindNextFileA(search, &found));
+  int error = GetLastError() == ERROR_NO_MORE_FILES ? 0 : LastError();
+  FindClose(search);
+  return error;
 }
 
 int ConsoleWrite(const char* data, std::size_t size) {

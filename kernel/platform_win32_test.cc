@@ -19,6 +19,12 @@
 
 namespace {
 
+// True when a file or directory stands under the name.
+bool Stands(const std::string& path) {
+  platform::FileInfo info;
+  return platform::InspectPath(path, &info) == 0;
+}
+
 // A fresh directory, made the working directory while the test runs.
 class WinTempDir : public ::testing::Test {
  protected:
@@ -99,11 +105,11 @@ TEST_F(WinTempDir, HighBytesInNamesStandAsTheyAre) {
   platform::Handle h;
   ASSERT_EQ(0, platform::OpenWrite(name, &h));
   EXPECT_EQ(0, platform::Close(h));
-  EXPECT_TRUE(platform::Exists(name));
+  EXPECT_TRUE(Stands(name));
   EXPECT_EQ("", ReadWhole(name));
   EXPECT_EQ(0, platform::Move(name, "\xE9.cfg"));
-  EXPECT_TRUE(platform::Exists("\xE9.cfg"));
-  EXPECT_FALSE(platform::Exists(name));
+  EXPECT_TRUE(Stands("\xE9.cfg"));
+  EXPECT_FALSE(Stands(name));
 }
 
 // Show that what cannot be opened fails with the system's number and
@@ -180,8 +186,9 @@ TEST_F(WinTempDir, NamesWithNulAreRefused) {
     EXPECT_EQ(std::set<std::string>{"a"}, Names());
     EXPECT_EQ("A", Get("a"));
   }
-  EXPECT_FALSE(platform::Exists(cut));
-  EXPECT_FALSE(platform::SameName(cut, cut));
+  EXPECT_FALSE(Stands(cut));
+  std::vector<std::string> names;
+  EXPECT_EQ(ERROR_INVALID_NAME, platform::ListDirectory(cut, &names));
 }
 
 // Show that an exclusive creation never touches a file, a directory or any
@@ -444,7 +451,10 @@ TEST_F(WinTempDir, OnlyReplaceReplaces) {
   EXPECT_EQ(ERROR_FILE_NOT_FOUND, platform::Delete("d"));
 }
 
-TEST_F(WinTempDir, ExistsSeesFilesAndDirectories) {
+// Show that a name is looked at in any letter case, that only a name
+// that is not there counts as missing, and that a directory is listed by
+// its directory part with every name in its own case.
+TEST_F(WinTempDir, NamesLookedAtAndListed) {
   Put("f", "");
   ASSERT_TRUE(CreateDirectoryA("sub", nullptr));
   struct Row {
@@ -461,29 +471,19 @@ TEST_F(WinTempDir, ExistsSeesFilesAndDirectories) {
   };
   for (const Row& row : kRows) {
     SCOPED_TRACE(row.path);
-    EXPECT_EQ(row.exists, platform::Exists(row.path));
+    platform::FileInfo info;
+    const int error = platform::InspectPath(row.path, &info);
+    EXPECT_EQ(row.exists, error == 0);
+    EXPECT_EQ(!row.exists, platform::IsMissing(error));
   }
-}
-
-TEST(WinPlatform, SameNameAsTheFileSystemSeesIt) {
-  struct Row {
-    const char* a;
-    const char* b;
-    bool same;
-  };
-  const Row kRows[] = {
-      {"C:\\FIDO\\squish.cfg", "c:\\fido\\SQUISH.CFG", true},  // ASCII case
-      {"C:\\FIDO\\squish.cfg", "C:/FIDO/squish.cfg", true},    // both separators
-      {"C:\\FIDO\\squish.cfg", "C:\\FIDO\\squish.cf", false},
-      {"C:\\FIDO\\squish.cfg", "D:\\FIDO\\squish.cfg", false},
-      {"\xC4.cfg", "\xE4.cfg", false},  // only ASCII letters fold
-      {"", "", true},
-  };
-  for (const Row& row : kRows) {
-    SCOPED_TRACE(std::string(row.a) + " | " + row.b);
-    EXPECT_EQ(row.same, platform::SameName(row.a, row.b));
-    EXPECT_EQ(row.same, platform::SameName(row.b, row.a));
-  }
+  Put("sub\\AUTO0001.SQD", "");
+  std::vector<std::string> names;
+  ASSERT_EQ(0, platform::ListDirectory("", &names));
+  EXPECT_EQ((std::set<std::string>{"f", "sub"}),
+            std::set<std::string>(names.begin(), names.end()));
+  ASSERT_EQ(0, platform::ListDirectory("sub\\", &names));
+  EXPECT_EQ(std::vector<std::string>{"AUTO0001.SQD"}, names);
+  EXPECT_TRUE(platform::IsMissing(platform::ListDirectory("none\\", &names)));
 }
 
 // Show that an error's text fits inside the one line of the error exit.

@@ -26,12 +26,6 @@ const char* const kBackupNames[][2] = {
 
 constexpr std::size_t kCopyBlock = 64 * 1024;
 
-void ReleaseLock(Edit& edit) {
-  if (edit.lock == platform::kNoHandle) return;
-  platform::Unlock(edit.lock);
-  edit.lock = platform::kNoHandle;
-}
-
 // The names the target has besides its own and the plug-ins' backups.
 std::uint32_t ForeignNames(const Edit& edit) {
   std::uint32_t names = edit.original.links - 1;
@@ -199,7 +193,22 @@ Outcome CreateTemporary(Edit& edit, const std::string& name,
   return kReady;
 }
 
-bool Commit(Edit& edit, const std::string& backupPath) {
+void ReleaseLock(Edit& edit) {
+  if (edit.lock == platform::kNoHandle) return;
+  platform::Unlock(edit.lock);
+  edit.lock = platform::kNoHandle;
+}
+
+void Abandon(Edit& edit) {
+  for (textio::TextFile* file : {&edit.input, &edit.output}) {
+    if (file->handle == platform::kNoHandle) continue;
+    platform::Close(file->handle);
+    file->handle = platform::kNoHandle;
+  }
+  ReleaseLock(edit);
+}
+
+bool Commit(Edit& edit, const std::string& backupPath, LockAfterCommit after) {
   textio::CopyRest(edit.input, edit.output, kUnchecked);
   // The new text is on disk before it takes the file's name, so that a
   // machine stopping right after finds a whole file there.
@@ -210,7 +219,7 @@ bool Commit(Edit& edit, const std::string& backupPath) {
   // file's place; the failure stays pending for the marker.
   const bool replaced =
       !textio::FailurePending() && KeepBackupAndReplace(edit, backupPath);
-  ReleaseLock(edit);
+  if (after == kReleaseLock) ReleaseLock(edit);
   return replaced;
 }
 

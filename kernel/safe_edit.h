@@ -66,15 +66,28 @@ Outcome Open(Edit& edit, const std::string& path);
 Outcome CreateTemporary(Edit& edit, const std::string& name,
                         textio::Check check = textio::kUnchecked);
 
+// Whether Commit lets go of the lock: a run with more to finish under it
+// keeps it, and lets go with ReleaseLock.
+enum LockAfterCommit { kReleaseLock, kKeepLock };
+
 // Ends the edit: copies what follows an end-of-file Ctrl-Z, makes the
 // temporary file durable, keeps the target under `backupPath` (a second
 // name, or a copy where the system refuses one) and puts the temporary
-// file in the target's place; then releases the lock. When a failure is
-// pending already, or any of these steps fails, the target stays as it
-// was, with no backup, and the temporary file stays. Returns true when the
-// new file took the target's place, even when the directory could not be
-// made durable afterwards (that failure is stored, unchecked).
-bool Commit(Edit& edit, const std::string& backupPath);
+// file in the target's place; then releases the lock unless told to keep
+// it. When a failure is pending already, or any of these steps fails, the
+// target stays as it was, with no backup, and the temporary file stays.
+// Returns true when the new file took the target's place, even when the
+// directory could not be made durable afterwards (that failure is stored,
+// unchecked).
+bool Commit(Edit& edit, const std::string& backupPath,
+            LockAfterCommit after = kReleaseLock);
+
+// Ends an edit that will not be committed: closes what is open, without a
+// word in the failure slot, and releases the lock. The target is as it was.
+void Abandon(Edit& edit);
+
+// Lets go of the lock an edit holds; nothing when it holds none.
+void ReleaseLock(Edit& edit);
 
 // Ends the run through FinishPlugin unless the step gave kReady: with
 // `notOpenedCode` for kNotOpened and "04" for kLeftAlone. The step's

@@ -23,6 +23,9 @@ namespace textio {
 
 enum Check { kChecked, kUnchecked };
 
+// The error number of a file that changed while a run read it twice.
+constexpr int kErrorDiskRead = 100;
+
 // The error number of an operation on a file that is not open.
 constexpr int kErrorNotOpen = 103;
 

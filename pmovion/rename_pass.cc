@@ -1,8 +1,18 @@
 // The area rename pass of Movionsmith.
+//
+// A run reads the configuration twice. The first reading finds every echo
+// area line and the base path it names; then every area is planned, with
+// nothing touched yet. The plan goes into the journal, and only then do the
+// bases take their new names, as second links where the file system has
+// them. The second reading writes the new configuration and the console
+// lines. Once the new configuration stands, the old names go, and last the
+// journal. A run stopped anywhere leaves the journal, and the next run
+// mends from it first.
 #include "pmovion/rename_pass.h"
 
-#include <algorithm>
+#include <optional>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "kernel/line_path.h"
@@ -11,39 +21,43 @@
 #include "kernel/safe_edit.h"
 #include "kernel/sys_utils.h"
 #include "kernel/textio.h"
+#include "pmovion/journal.h"
 #include "pmovion/message_base.h"
 
 namespace rename_pass {
 namespace {
 
+using message_base::FoldedName;
 using textio::kUnchecked;
-
-// An echo area line's path, found by the first reading.
-struct NamedPath {
-  std::size_t area;  // the echo area's number in the configuration
-  std::string path;
-};
-
-safe_edit::Edit edit;                    // the configuration and its new text
-std::string line;                        // the current line
-AreaLine area;                           // the current area's fields
-std::string backupName;                  // D\squish.cfg.?.bak, settled first
-std::vector<NamedPath> basePaths;        // every echo area's base path
-std::vector<std::string> givenPaths;     // new paths given by this run
-message_base::MoveRecord moves;          // base files moved by this run
 
 constexpr std::size_t kFieldWindow = 255;
 constexpr int kBackupPositions = 36;
+constexpr std::size_t kNoMove = static_cast<std::size_t>(-1);
 
-void ResetState() {
-  edit = safe_edit::Edit();
-  line.clear();
-  area = AreaLine();
-  backupName.clear();
-  basePaths.clear();
-  givenPaths.clear();
-  moves.clear();
-}
+// What the plan says of one echo area line.
+struct AreaPlan {
+  enum Outcome { kUnselected, kRenamed, kNotRenamed };
+
+  std::string tag;                // as the first reading found them
+  std::string path;
+  Outcome outcome = kUnselected;
+  std::size_t move = kNoMove;     // its base's files in RenamePass::moves
+};
+
+// Everything one run works with.
+struct RenamePass {
+  safe_edit::Edit edit;                        // the configuration and its new text
+  std::string backupName;                      // D\squish.cfg.?.bak, settled first
+  std::string journalPath;                     // the plan while bases move
+  std::vector<AreaPlan> areas;                 // every echo area line, in order
+  message_base::NamedPaths namedPaths;         // the base paths they name
+  std::unordered_set<std::string> givenPaths;  // new paths given, by FoldedName
+  message_base::Directories directories;       // base directories listed
+  std::vector<message_base::BaseMove> moves;   // the bases that take new names
+  std::size_t carried = 0;                     // moves[0, carried) are done
+  bool journaled = false;                      // the journal stands
+  bool whole = true;                           // no base was left split
+};
 
 // The end of the word that starts at or after `from` (past its blanks), and
 // its start in *start.
@@ -60,9 +74,38 @@ bool IsAutoNamed(const std::string& path) {
   return sys_utils::UpperCase(path.substr(start, 4)) == "AUTO";
 }
 
+// An area whose base does not exist yet still owns the path its line
+// names, so every line's path is known before the first area is planned.
+void ReadAreas(RenamePass& pass) {
+  while (!textio::AtEof(pass.edit.input, kUnchecked)) {
+    std::string text(textio::ReadLine(pass.edit.input, kUnchecked));
+    line_path::CompactBlanks(text);
+    AreaLine named;
+    if (!ParseAreaLine(text, &named)) continue;
+    ++pass.namedPaths[FoldedName(named.path)];
+    pass.areas.push_back({named.tag, named.path});
+  }
+  textio::ReopenAtStart(pass.edit.input, kUnchecked);
+}
+
+// Mends what a stopped run left, before this run looks at any base. False
+// when the run must end here: the configuration was not read whole, so
+// the names it uses are not known, or the mending failed (the journal
+// stays for the next run).
+bool RecoverStoppedRun(RenamePass& pass) {
+  pass.journalPath = safe_edit::Beside(pass.edit, journal::kName);
+  if (!textio::FailurePending()) {
+    const int error = journal::Recover(pass.journalPath, pass.namedPaths);
+    if (error == 0) return true;
+    textio::Fail(error, "mend the bases listed in", pass.journalPath);
+  }
+  safe_edit::Abandon(pass.edit);
+  return false;
+}
+
 // Settled before anything changes: a taken backup name found only at the
 // end would leave the bases moved and the configuration unreplaced.
-void SettleBackupName() {
+void SettleBackupName(RenamePass& pass) {
   std::vector<int> untried;
   for (int position = 1; position <= kBackupPositions; ++position)
     untried.push_back(position);
@@ -72,69 +115,153 @@ void SettleBackupName() {
                      static_cast<std::uint32_t>(untried.size()), &draw),
                  "draw", "the backup suffix");
     textio::CheckIo();
-    backupName = safe_edit::Beside(
-        edit, "squish.cfg." + safe_edit::BackupSuffixAt(untried[draw]) + ".bak");
-    if (!platform::Exists(backupName)) return;
+    pass.backupName = safe_edit::Beside(
+        pass.edit,
+        "squish.cfg." + safe_edit::BackupSuffixAt(untried[draw]) + ".bak");
+    platform::FileInfo standing;
+    // A name that cannot be looked at may well be taken.
+    if (platform::IsMissing(platform::InspectPath(pass.backupName, &standing)))
+      return;
     untried.erase(untried.begin() + draw);
   }
-  textio::ErrorExit(platform::NameTakenError(), "keep backup of", edit.target);
+  textio::ErrorExit(platform::NameTakenError(), "keep backup of",
+                    pass.edit.target);
 }
 
-// An area whose base does not exist yet still owns the path its line
-// names, so every line's path is known before the first area is renamed.
-void CollectBasePaths() {
-  std::size_t number = 0;
-  while (!textio::AtEof(edit.input, kUnchecked)) {
-    std::string text(textio::ReadLine(edit.input, kUnchecked));
-    line_path::CompactBlanks(text);
-    AreaLine named;
-    if (ParseAreaLine(text, &named)) basePaths.push_back({number++, named.path});
-  }
-  textio::ReopenAtStart(edit.input, kUnchecked);
+// True when another line, or an area planned before, has the path.
+bool PathInUse(const RenamePass& pass, const std::string& newKey,
+               const std::string& oldKey) {
+  auto named = pass.namedPaths.find(newKey);
+  std::size_t lines = named == pass.namedPaths.end() ? 0 : named->second;
+  if (newKey == oldKey) --lines;
+  return lines > 0 || pass.givenPaths.count(newKey) > 0;
 }
 
-bool PathInUse(const std::string& newPath, std::size_t number) {
-  if (message_base::AnyFileExists(newPath)) return true;
-  for (const NamedPath& named : basePaths)
-    if (named.area != number && platform::SameName(named.path, newPath))
-      return true;
-  for (const std::string& given : givenPaths)
-    if (platform::SameName(given, newPath)) return true;
-  return false;
-}
-
-// Gives the current area line its new path and moves its base, or leaves
-// the line as it is when the area keeps its old base.
-void RenameArea(std::size_t number) {
-  const std::string newPath = NewBasePath(area);
+// Decides whether the area gets its new path, and which files go along.
+void PlanArea(RenamePass& pass, AreaPlan& area) {
+  const std::string newPath = NewBasePath({area.tag, area.path, {}});
   if (newPath.empty()) return;
-  // The console is unbuffered, so this half of the line shows before any
-  // base file moves.
-  textio::ConsoleWrite(area.path + " -> " + area.tag + " :", kUnchecked);
-  int missing = 4;
-  if (newPath != area.path) {
-    if (PathInUse(newPath, number)) {
-      textio::ConsoleLine("Not renamed", kUnchecked);
-      return;
-    }
-    missing = message_base::RenameMessageBase(area.path, newPath, moves);
-    if (missing == message_base::kNotRenamed) {
-      textio::ConsoleLine("Not renamed", kUnchecked);
-      return;
-    }
+  const std::string newKey = FoldedName(newPath);
+  if (newPath == area.path) {
+    area.outcome = AreaPlan::kRenamed;
+    pass.givenPaths.insert(newKey);
+    return;
   }
-  givenPaths.push_back(newPath);
-  line = "EchoArea " + area.tag + " " + newPath + area.remainder;
-  textio::ConsoleLine("Renamed " + std::to_string(4 - missing) + " files",
-                      kUnchecked);
+  area.outcome = AreaPlan::kNotRenamed;
+  // Tags come with the mail from other systems: none may lead the base out
+  // of its directory, or onto a device.
+  if (!message_base::IsSafeBaseName(TagToBaseName(area.tag))) return;
+  const std::string oldKey = FoldedName(area.path);
+  // Two areas sharing one base keep sharing it, as the sysop set them up.
+  if (pass.namedPaths[oldKey] > 1) return;
+  if (PathInUse(pass, newKey, oldKey)) return;
+  message_base::BaseMove move;
+  if (message_base::PlanBaseMove(pass.directories, area.path, newPath,
+                                 &move) != message_base::Found::kReady)
+    return;
+  area.outcome = AreaPlan::kRenamed;
+  pass.givenPaths.insert(newKey);
+  if (move.files.empty()) return;
+  area.move = pass.moves.size();
+  pass.moves.push_back(std::move(move));
 }
 
-void ReplaceConfiguration() {
-  // The moved bases are made durable before the configuration names them.
-  message_base::SyncDirectories(moves);
-  if (safe_edit::Commit(edit, backupName)) return;
-  // The configuration still names the old paths, so every base goes back.
-  message_base::UndoMoves(moves);
+// Gives the planned bases their new names, once the plan is safe in the
+// journal. A base whose name is refused stays as it was, and its area
+// keeps its line.
+void MoveBases(RenamePass& pass) {
+  if (pass.moves.empty() || textio::FailurePending()) return;
+  if (int error = journal::Write(pass.journalPath, pass.moves)) {
+    textio::Fail(error, "write", pass.journalPath);
+    return;
+  }
+  pass.journaled = true;
+  for (AreaPlan& area : pass.areas) {
+    if (area.move == kNoMove) continue;
+    message_base::BaseMove& move = pass.moves[area.move];
+    const message_base::Renamed renamed = message_base::RenameMessageBase(move);
+    if (renamed == message_base::Renamed::kSplit) {
+      // The failure is pending: nothing more moves, and the journal stays
+      // for the next run to mend the split base.
+      area.outcome = AreaPlan::kNotRenamed;
+      pass.whole = false;
+      return;
+    }
+    if (renamed == message_base::Renamed::kNotRenamed) {
+      area.outcome = AreaPlan::kNotRenamed;
+      move.files.clear();
+    }
+    pass.carried = area.move + 1;
+  }
+  // The new names are durable before any configuration names them.
+  if (int error = message_base::SyncDirectories(pass.moves))
+    textio::Fail(error, "sync directory of", pass.moves.front().newBase);
+}
+
+// The area's line as the new configuration holds it, and its console
+// line; nothing when the area was not selected and its line stays.
+std::optional<std::string> RenameArea(const RenamePass& pass,
+                                      const AreaPlan& plan,
+                                      const AreaLine& area) {
+  if (plan.outcome == AreaPlan::kUnselected) return std::nullopt;
+  textio::ConsoleWrite(area.path + " -> " + area.tag + " :", kUnchecked);
+  if (plan.outcome == AreaPlan::kNotRenamed) {
+    textio::ConsoleLine("Not renamed", kUnchecked);
+    return std::nullopt;
+  }
+  const std::size_t files =
+      plan.move == kNoMove ? 0 : pass.moves[plan.move].files.size();
+  textio::ConsoleLine("Renamed " + std::to_string(files) + " files",
+                      kUnchecked);
+  return "EchoArea " + area.tag + " " + NewBasePath(area) + area.remainder;
+}
+
+void WriteConfiguration(RenamePass& pass) {
+  std::size_t number = 0;
+  while (!textio::AtEof(pass.edit.input, kUnchecked)) {
+    std::string line(textio::ReadLine(pass.edit.input, kUnchecked));
+    line_path::CompactBlanks(line);
+    AreaLine area;
+    if (ParseAreaLine(line, &area)) {
+      // The plan holds only for the file it was made from.
+      if (number >= pass.areas.size() || pass.areas[number].path != area.path ||
+          pass.areas[number].tag != area.tag) {
+        textio::Fail(textio::kErrorDiskRead, "read", pass.edit.target);
+      } else if (auto renamed = RenameArea(pass, pass.areas[number], area)) {
+        line = std::move(*renamed);
+      }
+      ++number;
+    }
+    textio::WriteLine(pass.edit.output, line, kUnchecked);
+  }
+  if (number != pass.areas.size())
+    textio::Fail(textio::kErrorDiskRead, "read", pass.edit.target);
+}
+
+// Puts the new configuration in place and settles the bases after it: the
+// old names go when it stands, the new ones when it does not.
+void ReplaceConfiguration(RenamePass& pass) {
+  const bool replaced =
+      safe_edit::Commit(pass.edit, pass.backupName, safe_edit::kKeepLock);
+  bool settled = pass.whole;
+  for (std::size_t i = pass.carried; i > 0; --i) {
+    const message_base::BaseMove& move = pass.moves[i - 1];
+    const bool done = replaced ? message_base::DropOldNames(move)
+                               : message_base::TakeBack(move);
+    settled = settled && done;
+  }
+  if (pass.carried > 0) {
+    if (int error = message_base::SyncDirectories(pass.moves)) {
+      textio::Fail(error, "sync directory of", pass.moves.front().oldBase);
+      settled = false;
+    }
+  }
+  // A journal that is still needed stays for the next run.
+  if (pass.journaled && settled) {
+    if (int error = journal::Remove(pass.journalPath))
+      textio::Fail(error, "remove", pass.journalPath);
+  }
+  safe_edit::ReleaseLock(pass.edit);
 }
 
 }  // namespace
@@ -169,16 +296,6 @@ std::string TagToBaseName(const std::string& tag) {
   return name;
 }
 
-std::uint16_t LastPos(const std::string& pattern, const std::string& text) {
-  if (pattern.size() > text.size()) return 0;
-  for (std::size_t start = text.size() - pattern.size() + 1; start >= 1;
-       --start) {
-    if (text.compare(start - 1, pattern.size(), pattern) == 0)
-      return static_cast<std::uint16_t>(start);
-  }
-  return 0;
-}
-
 std::string NewBasePath(const AreaLine& fields) {
   const std::string& path = fields.path;
   if (IsAutoNamed(path)) {
@@ -187,28 +304,26 @@ std::string NewBasePath(const AreaLine& fields) {
   }
   if (!orvKernel::PluginParams().Check3) return {};
   // Both separators end a directory, as both do on Windows.
-  const std::uint16_t slash = std::max(LastPos("\\", path), LastPos("/", path));
-  return path.substr(0, slash) + TagToBaseName(fields.tag);
+  const std::size_t slash = path.find_last_of("\\/");
+  const std::size_t dir = slash == std::string::npos ? 0 : slash + 1;
+  return path.substr(0, dir) + TagToBaseName(fields.tag);
 }
 
 void RunRenamePass() {
-  ResetState();
+  RenamePass pass;
   safe_edit::FinishUnlessReady(
-      safe_edit::Open(edit, orvKernel::PluginParams().SquishPath),
+      safe_edit::Open(pass.edit, orvKernel::PluginParams().SquishPath),
       orvKernel::kConfigurationNotOpened);
-  SettleBackupName();
+  ReadAreas(pass);
+  if (!RecoverStoppedRun(pass)) return;
+  SettleBackupName(pass);
   safe_edit::FinishUnlessReady(
-      safe_edit::CreateTemporary(edit, "squish_.cfg.tmp"),
+      safe_edit::CreateTemporary(pass.edit, "squish_.cfg.tmp"),
       orvKernel::kFileLeftAlone);
-  CollectBasePaths();
-  std::size_t number = 0;
-  while (!textio::AtEof(edit.input, kUnchecked)) {
-    line = textio::ReadLine(edit.input, kUnchecked);
-    line_path::CompactBlanks(line);
-    if (ParseAreaLine(line, &area)) RenameArea(number++);
-    textio::WriteLine(edit.output, line, kUnchecked);
-  }
-  ReplaceConfiguration();
+  for (AreaPlan& area : pass.areas) PlanArea(pass, area);
+  MoveBases(pass);
+  WriteConfiguration(pass);
+  ReplaceConfiguration(pass);
 }
 
 }  // namespace rename_pass

@@ -1,10 +1,9 @@
 // The area rename pass of Movionsmith: echo areas get message base paths
-// named after their tags, their base files move along, and the Squish
-// configuration is replaced, all or nothing.
+// named after their tags, their base files take the new names along, and
+// the Squish configuration is replaced, all or nothing.
 #ifndef ORVANE_PMOVION_RENAME_PASS_H
 #define ORVANE_PMOVION_RENAME_PASS_H
 
-#include <cstdint>
 #include <string>
 
 namespace rename_pass {
@@ -26,20 +25,20 @@ bool ParseAreaLine(const std::string& line, AreaLine* area);
 // character, every "." of the tag replaced by it; otherwise the tag.
 std::string TagToBaseName(const std::string& tag);
 
-// The position (from 1) of the last occurrence of `pattern` in `text`, or
-// 0 when there is none; `text` holds at most 65535 characters.
-std::uint16_t LastPos(const std::string& pattern, const std::string& text);
-
 // The new base path of a selected area: the directory part of its path
 // followed by TagToBaseName(tag). Empty when the area is not selected (its
 // path is not auto-named and Check3 is clear).
 std::string NewBasePath(const AreaLine& area);
 
-// Runs the whole pass over the configuration named by SquishPath. Ends the
-// run through FinishPlugin("01") when it cannot be opened (or SquishPath is
-// empty) and FinishPlugin("04") when the temporary file cannot be created;
-// the error exit when every backup name is taken. Any other failure is left
-// pending, and then the configuration stays and every base move is undone.
+// Runs the whole pass over the configuration named by SquishPath. First
+// mends what a stopped earlier run left (its journal). Ends the run through
+// FinishPlugin("01") when the configuration cannot be opened (or SquishPath
+// is empty) and FinishPlugin("04") when the temporary file cannot be
+// created; the error exit when every backup name is taken. Any other
+// failure is left pending: then the configuration stays and every base is
+// back under its old name, unless the failure came after the configuration
+// took its new place (making a directory durable, removing an old name),
+// when the bases keep the names it gives them.
 void RunRenamePass();
 
 }  // namespace rename_pass

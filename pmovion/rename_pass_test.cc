@@ -79,28 +79,6 @@ TEST(TagToBaseName, DotsReplacedOnlyByOneCharacter) {
   }
 }
 
-TEST(LastPos, LastOccurrenceFromOne) {
-  struct Row {
-    const char* pattern;
-    const char* text;
-    int pos;
-  };
-  const Row kRows[] = {
-      {"\\", "c:\\msgbase\\ltest", 11},
-      {"\\", "\\x", 1},
-      {"\\", "x\\", 2},
-      {"\\", "ltest", 0},
-      {"\\", "", 0},
-      {"ab", "abxab", 4},
-      {"ab", "a", 0},       // pattern longer than the text
-      {"AB", "abxab", 0},   // letter case counts
-  };
-  for (const Row& row : kRows) {
-    SCOPED_TRACE(row.text);
-    EXPECT_EQ(row.pos, rename_pass::LastPos(row.pattern, row.text));
-  }
-}
-
 TEST(NewBasePath, SelectionAndDirectoryPart) {
   struct Row {
     bool check3;
@@ -122,6 +100,8 @@ TEST(NewBasePath, SelectionAndDirectoryPart) {
       {true, "c:\\msgbase\\ltest", "c:\\msgbase\\local.test"},
       {true, "ltest", "local.test"},       // no backslash: the bare name
       {true, "\\ltest", "\\local.test"},
+      {true, "mail/ltest", "mail/local.test"},  // '/' ends a directory too
+      {true, "c:\\a/b\\ltest", "c:\\a/b\\local.test"},
       {true, "D:\\Mail\\AUTO0007", "D:\\Mail\\local.test"},
   };
   for (const Row& row : kRows) {
@@ -137,6 +117,7 @@ TEST(NewBasePath, SelectionAndDirectoryPart) {
 const std::string kCfg = "C:\\NODE\\squish.cfg";
 const std::string kTemp = "C:\\NODE\\squish_.cfg.tmp";
 const std::string kBackup = "C:\\NODE\\squish.cfg.7.bak";
+const std::string kJournal = "C:\\NODE\\pmovion.jnl";
 const std::string kConfig =
     "EchoArea  FIDO.SUPPORT C:\\MAIL\\AUTO0001 -$\r\n"
     "EchoArea LOCAL.TEST   C:\\MAIL\\AUTO0002\r\n";
@@ -155,14 +136,18 @@ class RunRenamePassTest : public ::testing::Test {
     fakefs::SetFile("C:\\MAIL\\AUTO0002.sqd", "local");
   }
   // Every message file stands at its old name, the configuration is the
-  // old one and nothing else is left but the temporary file.
-  void ExpectNothingChanged() {
+  // old one and nothing else is left but the temporary file, and the
+  // journal where the run could not be sure its undoing was durable.
+  void ExpectNothingChanged(bool journalStays = false, bool tempStays = true) {
     EXPECT_EQ(kConfig, fakefs::FileContents(kCfg));
     for (const char* ext : kExts)
       EXPECT_EQ(ext, fakefs::FileContents(std::string("C:\\MAIL\\AUTO0001") + ext));
     EXPECT_EQ("local", fakefs::FileContents("C:\\MAIL\\AUTO0002.sqd"));
     EXPECT_FALSE(fakefs::HasFile(kBackup));
-    EXPECT_EQ(7u, fakefs::Files().size());  // 5 base files, config, temp
+    EXPECT_EQ(journalStays, fakefs::HasFile(kJournal));
+    EXPECT_EQ(tempStays, fakefs::HasFile(kTemp));
+    // 5 base files and the configuration
+    EXPECT_EQ(6u + journalStays + tempStays, fakefs::Files().size());
   }
 };
 
@@ -219,10 +204,14 @@ TEST_F(RunRenamePassTest, FailureAtTheEndPutsEveryBaseBack) {
   struct Row {
     const char* what;
     std::function<void()> inject;
+    bool journalStays = false;
+    bool tempStays = true;
   };
   const Row kRows[] = {
+      // The names the configuration uses are not known: the run stops
+      // before it makes anything.
       {"reading the configuration",
-       [] { fakefs::FailOn(Op::kRead, kCfg, 5, 1); }},
+       [] { fakefs::FailOn(Op::kRead, kCfg, 5, 1); }, false, false},
       {"writing the temporary file",
        [] { fakefs::FailOn(Op::kWrite, kTemp, 28); }},
       {"flushing the temporary file",
@@ -230,8 +219,13 @@ TEST_F(RunRenamePassTest, FailureAtTheEndPutsEveryBaseBack) {
       {"closing the temporary file",
        [] { fakefs::FailOn(Op::kClose, kTemp, 5); }},
       {"the console", [] { fakefs::FailOn(Op::kConsoleWrite, "", 28, 1); }},
+      // The undoing may not be durable either: the journal stays for the
+      // next run to check.
       {"syncing a moved base's directory",
-       [] { fakefs::FailOn(Op::kSyncDirectory, "C:\\MAIL\\AUTO0001.sqd", 5); }},
+       [] { fakefs::FailOn(Op::kSyncDirectory, "C:\\MAIL\\AUTO0001.sqd", 5); },
+       true},
+      {"writing the journal",
+       [] { fakefs::FailOn(Op::kWrite, kJournal, 28); }},
       {"backup name taken at the end",
        [] { fakefs::FailOn(Op::kLink, kCfg, fakefs::kExists); }},
       {"the atomic replace",
@@ -254,8 +248,32 @@ TEST_F(RunRenamePassTest, FailureAtTheEndPutsEveryBaseBack) {
     rename_pass::RunRenamePass();
     EXPECT_TRUE(textio::FailurePending());
     textio::ClearFailure();
-    ExpectNothingChanged();
+    ExpectNothingChanged(row.journalStays, row.tempStays);
+    EXPECT_FALSE(fakefs::LockHeld());
   }
+}
+
+// The journal holds the plan before the first base file takes a new name,
+// the new names are second links until the configuration stands, and the
+// old names go only after it; at the end the journal goes.
+TEST_F(RunRenamePassTest, StepsComeInTheirSafeOrder) {
+  rename_pass::RunRenamePass();
+  EXPECT_EQ(0, textio::ReadAndClearFailure());
+  std::vector<std::string> steps;
+  for (const std::string& entry : fakefs::Journal())
+    if (entry.find("AUTO0001.sqd") != std::string::npos ||
+        entry.find("pmovion.jnl") != std::string::npos ||
+        entry.rfind("replace", 0) == 0)
+      steps.push_back(entry);
+  EXPECT_EQ((std::vector<std::string>{
+                "create " + kJournal,
+                "link C:\\MAIL\\AUTO0001.sqd -> C:\\MAIL\\FIDO.SUPPORT.sqd",
+                "replace " + kTemp + " -> " + kCfg,
+                "delete C:\\MAIL\\AUTO0001.sqd",
+                "delete " + kJournal}),
+            steps);
+  EXPECT_FALSE(fakefs::HasFile(kJournal));
+  EXPECT_FALSE(fakefs::LockHeld());
 }
 
 TEST_F(RunRenamePassTest, UndoGoesNewestFirst) {
@@ -263,16 +281,52 @@ TEST_F(RunRenamePassTest, UndoGoesNewestFirst) {
   rename_pass::RunRenamePass();
   std::vector<std::string> undo;
   for (const std::string& entry : fakefs::Journal())
-    if (entry.rfind("move C:\\MAIL\\AUTO", 0) != 0 &&
-        entry.rfind("move C:\\MAIL\\", 0) == 0)
-      undo.push_back(entry);
+    if (entry.rfind("delete C:\\MAIL\\", 0) == 0) undo.push_back(entry);
   EXPECT_EQ((std::vector<std::string>{
-                "move C:\\MAIL\\LOCAL.TEST.sqd -> C:\\MAIL\\AUTO0002.sqd",
-                "move C:\\MAIL\\FIDO.SUPPORT.sqp -> C:\\MAIL\\AUTO0001.sqp",
-                "move C:\\MAIL\\FIDO.SUPPORT.sql -> C:\\MAIL\\AUTO0001.sql",
-                "move C:\\MAIL\\FIDO.SUPPORT.sqi -> C:\\MAIL\\AUTO0001.sqi",
-                "move C:\\MAIL\\FIDO.SUPPORT.sqd -> C:\\MAIL\\AUTO0001.sqd"}),
+                "delete C:\\MAIL\\LOCAL.TEST.sqd",
+                "delete C:\\MAIL\\FIDO.SUPPORT.sqp",
+                "delete C:\\MAIL\\FIDO.SUPPORT.sql",
+                "delete C:\\MAIL\\FIDO.SUPPORT.sqi",
+                "delete C:\\MAIL\\FIDO.SUPPORT.sqd"}),
             undo);
+}
+
+// A run stopped after its links but before the replace left the journal:
+// the next run removes the new names first, then renames as if afresh.
+TEST_F(RunRenamePassTest, JournalOfAStoppedRunIsMendedFirst) {
+  for (const char* ext : kExts)
+    fakefs::AddLink(std::string("C:\\MAIL\\AUTO0001") + ext,
+                    std::string("C:\\MAIL\\FIDO.SUPPORT") + ext);
+  std::string journal = "Movionsmith journal 1\r\nbase\tC:\\MAIL\\AUTO0001\tC:\\MAIL\\FIDO.SUPPORT\r\n";
+  for (const char* ext : kExts)
+    journal += std::string("file\tC:\\MAIL\\AUTO0001") + ext +
+               "\tC:\\MAIL\\FIDO.SUPPORT" + ext + "\r\n";
+  fakefs::SetFile(kJournal, journal + "end\r\n");
+  rename_pass::RunRenamePass();
+  EXPECT_EQ(0, textio::ReadAndClearFailure());
+  EXPECT_EQ("C:\\MAIL\\AUTO0001 -> FIDO.SUPPORT :Renamed 4 files\r\n"
+            "C:\\MAIL\\AUTO0002 -> LOCAL.TEST :Renamed 1 files\r\n",
+            fakefs::ConsoleOutput());
+  EXPECT_FALSE(fakefs::HasFile(kJournal));
+  EXPECT_FALSE(fakefs::HasFile("C:\\MAIL\\AUTO0001.sqd"));
+  EXPECT_EQ(".sqd", fakefs::FileContents("C:\\MAIL\\FIDO.SUPPORT.sqd"));
+}
+
+// Mending that fails ends the run before anything else, journal kept.
+TEST_F(RunRenamePassTest, FailedMendingChangesNothingMore) {
+  fakefs::SetFile(kJournal, "Movionsmith journal 1\r\nbase\tC:\\MAIL\\AUTO0001\t"
+                            "C:\\MAIL\\X\r\nfile\tC:\\MAIL\\AUTO0001.sqd\t"
+                            "C:\\MAIL\\X.sqd\r\nend\r\n");
+  fakefs::SetFile("C:\\MAIL\\X.sqd", "moved");
+  fakefs::FailOn(Op::kDelete, "C:\\MAIL\\X.sqd", 5);
+  fakefs::AddLink("C:\\MAIL\\AUTO0001.sqd", "C:\\MAIL\\X.sqd");
+  rename_pass::RunRenamePass();
+  EXPECT_EQ(5, textio::ReadAndClearFailure());
+  EXPECT_TRUE(fakefs::HasFile(kJournal));
+  EXPECT_EQ(kConfig, fakefs::FileContents(kCfg));
+  EXPECT_FALSE(fakefs::HasFile(kTemp));
+  EXPECT_EQ("", fakefs::ConsoleOutput());
+  EXPECT_FALSE(fakefs::LockHeld());
 }
 
 // The configuration took its new place; a directory that could not be made
@@ -288,6 +342,7 @@ TEST_F(RunRenamePassTest, DurabilityFailureAfterTheReplaceKeepsTheMoves) {
 }
 
 TEST_F(RunRenamePassTest, FailedMoveLeavesThatAreaOnItsOldBase) {
+  fakefs::FailOn(Op::kLink, "C:\\MAIL\\AUTO0001.sql", 13);
   fakefs::FailOn(Op::kMove, "C:\\MAIL\\AUTO0001.sql", 13);
   rename_pass::RunRenamePass();
   EXPECT_EQ(0, textio::ReadAndClearFailure());

@@ -207,6 +207,7 @@ int Inspect(Handle handle, FileInfo* info) {
 }
 
 int InspectPath(const std::string& path, FileInfo* info) {
+  if (int error = Injected(Op::kInspect, path)) return error;
   if (!HasFile(path)) return kNoEntry;
   Describe(path, info);
   return 0;
@@ -282,9 +283,18 @@ int SyncDirectoryOf(const std::string& path) {
   return Injected(Op::kSyncDirectory, path);
 }
 
-bool Exists(const std::string& path) { return HasFile(path); }
+bool IsMissing(int error) { return error == kNoEntry; }
 
-bool SameName(const std::string& a, const std::string& b) { return a == b; }
+int ListDirectory(const std::string& dir, std::vector<std::string>* names) {
+  names->clear();
+  if (int error = Injected(Op::kList, dir)) return error;
+  for (const auto& [path, bytes] : files) {
+    if (path.compare(0, dir.size(), dir) != 0) continue;
+    std::string name = path.substr(dir.size());
+    if (name.find_first_of("\\/") == std::string::npos) names->push_back(name);
+  }
+  return 0;
+}
 
 int ConsoleWrite(const char* data, std::size_t size) {
   if (int error = Injected(Op::kConsoleWrite, "")) return error;

@@ -16,7 +16,7 @@ namespace fakefs {
 enum class Op { kOpenRead, kOpenWrite, kRead, kWrite, kSync, kClose, kDelete,
                 kMove, kLink, kReplace, kSyncDirectory, kConsoleWrite,
                 kReadInput, kRandom, kKeepOwner, kInspect, kCheckWritable,
-                kLock };
+                kLock, kList };
 
 // Forgets every file, failure, journal entry, console byte and draw.
 void Reset();
