@@ -3,6 +3,7 @@
 // base file ends up.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -237,6 +238,115 @@ TEST(Pmovion, PathInUseIsNotRenamed) {
     for (const auto& [from, to] : row.moved) Moved(node.expected, from, to);
     node.ExpectReplaced(row.written);
     e2e::Result r = node.Run();
+    EXPECT_EQ(100, r.exitCode);
+    EXPECT_EQ(kStart + Fill(node.dir, row.console), r.out);
+    EXPECT_EQ(node.expected, Left(node.dir));
+  }
+}
+
+// Show the areas a run must not rename, whatever their tag or the state of
+// their directory, and the bases it finds in any letter case: the line and
+// the files stay as they were, or move whole.
+TEST(Pmovion, UnsafeAndUnusualBases) {
+  struct Row {
+    const char* what;
+    const char* tag;
+    const char* path;               // as the line gives it
+    std::vector<const char*> files;  // in Mail/
+    const char* console;            // after "<path> -> <tag> :"
+    const char* newPath;            // empty: the line stays
+    std::vector<std::pair<const char*, const char*>> moved;  // in Mail/
+    bool posixOnly = false;
+  };
+  const Row kRows[] = {
+      {"a tag that climbs out", "..\\..\\elsewhere\\STOLEN",
+       "%\\Mail\\AUTO0001", {"AUTO0001.sqd"}, "Not renamed", "", {}},
+      {"a tag with a slash", "a/b", "%\\Mail\\AUTO0001", {"AUTO0001.sqd"},
+       "Not renamed", "", {}},
+      {"a tag with a drive colon", "C:X", "%\\Mail\\AUTO0001",
+       {"AUTO0001.sqd"}, "Not renamed", "", {}},
+      {"a tag that is a device", "CON", "%\\Mail\\AUTO0001",
+       {"AUTO0001.sqd"}, "Not renamed", "", {}},
+      {"a device with an extension", "nul.area", "%\\Mail\\AUTO0001",
+       {"AUTO0001.sqd"}, "Not renamed", "", {}},
+      {"a tag of two dots", "..", "%\\Mail\\AUTO0001", {"AUTO0001.sqd"},
+       "Not renamed", "", {}},
+      {"a forbidden character", "a*b", "%\\Mail\\AUTO0001",
+       {"AUTO0001.sqd"}, "Not renamed", "", {}},
+      // Copied from a DOS node: found, and each keeps its extension's case.
+      {"base files in upper case", "FIDO", "%\\Mail\\AUTO0002",
+       {"AUTO0002.SQD", "AUTO0002.SQI"}, "Renamed 2 files", "%\\Mail\\FIDO",
+       {{"AUTO0002.SQD", "FIDO.SQD"}, {"AUTO0002.SQI", "FIDO.SQI"}}},
+      {"a line in another case than its files", "FIDO", "%\\Mail\\auto0002",
+       {"AUTO0002.sqd"}, "Renamed 1 files", "%\\Mail\\FIDO",
+       {{"AUTO0002.sqd", "FIDO.sqd"}}},
+      {"two files differ only in case", "FIDO", "%\\Mail\\AUTO0003",
+       {"AUTO0003.sqd", "AUTO0003.SQD"}, "Not renamed", "", {}, true},
+      {"a target in another case", "FIDO", "%\\Mail\\AUTO0004",
+       {"AUTO0004.sqd", "fido.SQP"}, "Not renamed", "", {}},
+  };
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.what);
+    if (row.posixOnly && e2e::UnderRunner()) continue;
+    const std::string line =
+        std::string("EchoArea ") + row.tag + " " + row.path + " -0";
+    Node node(line + "\r\n");
+    node.dir.MakeDir("Mail");
+    node.expected["Mail"] = "<dir>";
+    for (const char* file : row.files) {
+      node.dir.Write(std::string("Mail/") + file, file);
+      node.expected[std::string("Mail/") + file] = file;
+    }
+    for (const auto& [from, to] : row.moved) {
+      node.expected.erase(std::string("Mail/") + from);
+      node.expected[std::string("Mail/") + to] = from;
+    }
+    node.ExpectReplaced(*row.newPath == '\0'
+                            ? line + "\r\n"
+                            : std::string("EchoArea ") + row.tag + " " +
+                                  row.newPath + " -0\r\n");
+    e2e::Result r = node.Run();
+    EXPECT_EQ(100, r.exitCode);
+    EXPECT_EQ(kStart + Fill(node.dir, std::string(row.path) + " -> " + row.tag +
+                                          " :" + row.console + "\r\n"),
+              r.out);
+    EXPECT_EQ(node.expected, Left(node.dir));
+  }
+}
+
+// Show that two area lines sharing one base keep sharing it, and that a
+// mail directory the run cannot search leaves its areas alone instead of
+// taking their bases for absent.
+TEST(Pmovion, SharedAndUnsearchableBases) {
+  struct Row {
+    const char* what;
+    const char* config;
+    const char* console;
+    bool lockDirectory;
+  };
+  const Row kRows[] = {
+      {"two lines with one AUTO path",
+       "EchoArea FIDO %\\Mail\\AUTO0001\r\nEchoArea BAR %\\Mail\\auto0001 -0\r\n",
+       "%\\Mail\\AUTO0001 -> FIDO :Not renamed\r\n"
+       "%\\Mail\\auto0001 -> BAR :Not renamed\r\n", false},
+      {"an unsearchable mail directory",
+       "EchoArea FIDO %\\Mail\\AUTO0001\r\nEchoArea BAR %\\Mail\\AUTO0002\r\n",
+       "%\\Mail\\AUTO0001 -> FIDO :Not renamed\r\n"
+       "%\\Mail\\AUTO0002 -> BAR :Not renamed\r\n", true},
+  };
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.what);
+    // Root searches any directory, and Wine shows no POSIX modes.
+    if (row.lockDirectory && (::geteuid() == 0 || e2e::UnderRunner())) continue;
+    Node node(row.config);
+    node.dir.MakeDir("Mail");
+    node.expected["Mail"] = "<dir>";
+    MakeBase(node.dir, "Mail/AUTO0001", "dilp", &node.expected);
+    MakeBase(node.dir, "Mail/AUTO0002", "dilp", &node.expected);
+    node.ExpectReplaced(row.config);
+    if (row.lockDirectory) ::chmod(node.dir.Path("Mail").c_str(), 0);
+    e2e::Result r = node.Run();
+    if (row.lockDirectory) ::chmod(node.dir.Path("Mail").c_str(), 0700);
     EXPECT_EQ(100, r.exitCode);
     EXPECT_EQ(kStart + Fill(node.dir, row.console), r.out);
     EXPECT_EQ(node.expected, Left(node.dir));
