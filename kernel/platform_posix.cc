@@ -313,8 +313,7 @@ int ListDirectory(const std::string& dir, std::vector<std::string>* names) {
   names->clear();
   std::string mapped;
   if (!MapPath(dir, &mapped)) return EINVAL;
-  if (mapped.empty()) mapped = ".";
-  DIR* stream = ::opendir(mapped.c_str());
+  DIR* stream = ::opendir(mapped.empty() ? "." : mapped.c_str());
   if (stream == nullptr) return errno;
   int error = 0;
   for (;;) {
