@@ -1,7 +1,7 @@
 // The include cleaning pass of Sweeposmith.
 #include "sweepo/include_pass.h"
 
-#include <cstring>
+#include <unordered_set>
 
 #include "kernel/line_path.h"
 #include "kernel/orvKernel.h"
@@ -17,36 +17,15 @@ textio::TextFile squishConfig;    // the tosser's configuration, only read
 safe_edit::Edit include;          // the GoldED area include file and its copy
 std::uint16_t areaDefTotal = 0;   // AREADEF lines met
 std::uint16_t areaDefKept = 0;    // AREADEF lines found and written
+// The area names of the configuration's area lines, a-z folded.
+std::unordered_set<std::string> squishAreas;
 
-// Every configuration line is tested for an area keyword once for every
-// AREADEF line, so the test compares eight bytes at a time. The keywords
-// are letters only, and for a letter clearing bit 5 of a byte folds a-z
-// onto A-Z and nothing else.
-std::uint64_t Load8(const char* bytes) {
-  std::uint64_t word;
-  std::memcpy(&word, bytes, sizeof word);
-  return word;
-}
-
-// The first eight bytes of the text, padded with zeros.
-std::uint64_t Head8(std::string_view text) {
-  if (text.size() >= 8) return Load8(text.data());
-  char bytes[8] = {};
-  std::memcpy(bytes, text.data(), text.size());
-  return Load8(bytes);
-}
-
+// The keywords of the Squish configuration's area lines. NETAREA and
+// BADAREA are the shortest.
+constexpr std::string_view kAreaKeywords[] = {
+    "ECHOAREA", "NETAREA", "BADAREA", "DUPEAREA", "NETMAILINBOUND",
+    "NETMAILOUTBOUND"};
 constexpr std::size_t kShortestKeyword = 7;
-const std::uint64_t kFold7 = Head8("\xdf\xdf\xdf\xdf\xdf\xdf\xdf");
-const std::uint64_t kFold8 = Head8("\xdf\xdf\xdf\xdf\xdf\xdf\xdf\xdf");
-const std::uint64_t kNetArea = Head8("NETAREA");
-const std::uint64_t kBadArea = Head8("BADAREA");
-const std::uint64_t kEchoArea = Head8("ECHOAREA");
-const std::uint64_t kDupeArea = Head8("DUPEAREA");
-const std::uint64_t kNetmailI = Head8("NETMAILI");   // NETMAILINBOUND 1-8
-const std::uint64_t kLInbound = Head8("LINBOUND");   // NETMAILINBOUND 7-14
-const std::uint64_t kNetmailO = Head8("NETMAILO");   // NETMAILOUTBOUND 1-8
-const std::uint64_t kOutbound = Head8("OUTBOUND");   // NETMAILOUTBOUND 8-15
 
 const std::string_view kAreaDef = "AREADEF";
 
@@ -94,32 +73,20 @@ bool ConfigurationIsTempFile() {
 }  // namespace
 
 bool IsAreaLine(std::string_view line) {
-  if (line.size() < kShortestKeyword) return false;
-  const std::uint64_t head = Head8(line);
-  if ((head & kFold7) == kNetArea || (head & kFold7) == kBadArea) return true;
-  if (line.size() < 8) return false;
-  const std::uint64_t head8 = head & kFold8;
-  if (head8 == kEchoArea || head8 == kDupeArea) return true;
-  if (head8 == kNetmailI)
-    return line.size() >= 14 && (Load8(line.data() + 6) & kFold8) == kLInbound;
-  if (head8 == kNetmailO)
-    return line.size() >= 15 && (Load8(line.data() + 7) & kFold8) == kOutbound;
+  for (std::string_view keyword : kAreaKeywords)
+    if (BeginsWith(line, keyword)) return true;
   return false;
 }
 
-bool AreaLineNames(std::string_view line, std::string_view name) {
-  if (!IsAreaLine(line)) return false;
+std::string AreaLineName(std::string_view line) {
   // The keyword's letters are no blanks, so the first word runs on past
   // them at least.
   std::size_t start = SkipBlanks(line, SkipWord(line, kShortestKeyword));
-  if (line.size() - start < name.size()) return false;
-  std::size_t end = start + name.size();
-  if (end < line.size() && !sys_utils::IsBlank(line[end])) return false;
-  // Area tags tend to share their beginnings (FIDO.AREA.1, FIDO.AREA.2),
-  // so the comparison starts from the end, where they differ.
-  for (std::size_t i = name.size(); i-- > 0;)
-    if (Fold(line[start + i]) != Fold(name[i])) return false;
-  return true;
+  return sys_utils::UpperCase(line.substr(start, SkipWord(line, start) - start));
+}
+
+bool AreaLineNames(std::string_view line, std::string_view name) {
+  return IsAreaLine(line) && AreaLineName(line) == sys_utils::UpperCase(name);
 }
 
 bool IsAreaDefLine(std::string_view trimmed) {
@@ -162,6 +129,15 @@ void OpenInputs() {
     orvKernel::FinishPlugin(orvKernel::kConfigurationNotOpened);
   areaDefTotal = 0;
   areaDefKept = 0;
+  ReadSquishAreas();
+}
+
+void ReadSquishAreas() {
+  squishAreas.clear();
+  while (!textio::AtEof(squishConfig)) {
+    std::string_view line = textio::ReadLine(squishConfig);
+    if (IsAreaLine(line)) squishAreas.insert(AreaLineName(line));
+  }
 }
 
 void CleanIncludeFile() {
@@ -169,8 +145,6 @@ void CleanIncludeFile() {
       safe_edit::CreateTemporary(include, kTempFileName, textio::kChecked),
       orvKernel::kFileLeftAlone);
   while (!textio::AtEof(include.input)) {
-    // The line stays in the include file's buffer while the configuration
-    // is searched, since only the include file's next read moves it.
     std::string_view line = TrimBlanks(textio::ReadLine(include.input));
     if (!IsAreaDefLine(line)) {
       textio::WriteLine(include.output, line);
@@ -191,12 +165,7 @@ void CleanIncludeFile() {
 }
 
 bool FindSquishArea(std::string_view name) {
-  textio::ReopenAtStart(squishConfig);
-  while (!textio::AtEof(squishConfig)) {
-    std::string_view line = textio::ReadLine(squishConfig);
-    if (AreaLineNames(line, name)) return true;
-  }
-  return false;
+  return squishAreas.count(sys_utils::UpperCase(name)) > 0;
 }
 
 std::uint16_t AreaDefTotal() { return areaDefTotal; }
@@ -218,6 +187,7 @@ void ResetIncludePass() {
   include = safe_edit::Edit();
   areaDefTotal = 0;
   areaDefKept = 0;
+  squishAreas.clear();
 }
 
 }  // namespace sweepo

@@ -16,9 +16,13 @@ namespace sweepo {
 // any case of a-z; a longer first word (EchoAreas) counts too.
 bool IsAreaLine(std::string_view line);
 
-// True when the line is an area line whose area name, its second word
-// (the first word and the blanks after it skipped, up to the next blank;
-// empty when nothing follows), is `name` with a-z folded on both sides.
+// The area name of an area line, a-z folded: its second word (the first
+// word and the blanks after it skipped, up to the next blank; empty when
+// nothing follows).
+std::string AreaLineName(std::string_view line);
+
+// True when the line is an area line whose area name is `name` with a-z
+// folded on both sides.
 bool AreaLineNames(std::string_view line, std::string_view name);
 
 // True when the trimmed include line begins with AREADEF in any case of a-z
@@ -46,12 +50,18 @@ std::string BackupPathFor(const std::string& includePath,
 std::string SummaryLine(std::uint16_t total, std::uint16_t kept);
 
 // Opens the Squish configuration (SquishPath) for reading and the include
-// file (Edit1) for a safe edit, and sets the counters to 0. Does not
-// return, but through FinishPlugin, with "01" when the configuration cannot
-// be opened, is empty-named or is the temporary file, which the pass would
-// remove; and with "04" when the include file cannot be opened or must be
-// left alone.
+// file (Edit1) for a safe edit, sets the counters to 0 and reads the
+// configuration's area names (ReadSquishAreas). Does not return, but
+// through FinishPlugin, with "01" when the configuration cannot be opened,
+// is empty-named or is the temporary file, which the pass would remove;
+// and with "04" when the include file cannot be opened or must be left
+// alone.
 void OpenInputs();
+
+// Reads the open Squish configuration to its end and keeps the area name of
+// every area line, the empty name too. A read failure is the error exit,
+// before the include file is touched.
+void ReadSquishAreas();
 
 // Cleans the open include file into the temporary file, prints one
 // "Processing " line per AREADEF line, and puts the cleaned file under
@@ -59,8 +69,9 @@ void OpenInputs();
 // process with the error exit.
 void CleanIncludeFile();
 
-// True when the Squish configuration, read again from its first line, has
-// an area line whose area name equals `name`; reading stops at the first.
+// True when the Squish configuration has an area line whose area name
+// equals `name`, a-z folded: a look-up among the names ReadSquishAreas
+// kept.
 bool FindSquishArea(std::string_view name);
 
 // AREADEF lines met, and those kept, modulo 65536.

@@ -258,18 +258,21 @@ TEST_F(IncludePassTest, FailedSyncLeavesTheIncludeFile) {
       ::testing::ExitedWithCode(5), "include as expected, no backup");
 }
 
-// Show that a configuration that cannot be reopened for the next AREADEF
-// line ends the run with the include file as it was.
-TEST_F(IncludePassTest, FailedReopenLeavesTheIncludeFile) {
+// Show that a configuration that cannot be read ends the run before the
+// first "Processing" line, with the include file as it was.
+TEST_F(IncludePassTest, FailedReadLeavesTheIncludeFile) {
   Disk("EchoArea A x\n", "AREADEF A x\nAREADEF B x\n");
-  sweepo::OpenInputs();
-  fakefs::FailOn(Op::kOpenRead, kSquish, 5);
+  fakefs::FailOn(Op::kRead, kSquish, 5);
   EXPECT_EXIT(
       {
-        fakefs::ReportAtExit([] { return IncludeState("AREADEF A x\nAREADEF B x\n"); });
+        fakefs::ReportAtExit([] {
+          return IncludeState("AREADEF A x\nAREADEF B x\n") + ", console [" +
+                 fakefs::ConsoleOutput() + "]";
+        });
+        sweepo::OpenInputs();
         sweepo::CleanIncludeFile();
       },
-      ::testing::ExitedWithCode(5), "include as expected, no backup");
+      ::testing::ExitedWithCode(5), "include as expected, no backup, console \\[Runtime error 5");
 }
 
 // Show that the close of the configuration at the end is left unchecked:
